@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test Halvik: the MinGW-w64
+# cross compiler, 32-bit Wine, Xvfb as its display, CMake and GoogleTest's sources.
+set -euo pipefail
+
+packages=(cmake make g++ googletest g++-mingw-w64-i686 wine wine32:i386 xvfb x11-utils bc clang-format)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_=""
+[ "$(id -u)" -eq 0 ] || sudo_="sudo"
+$sudo_ dpkg --add-architecture i386
+$sudo_ apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,39 @@
+#include "driver/failure_rule.h"
+#include "driver/halvik_form.h"
+
+namespace halvik {
+
+// Close request and grace period; then, only while the title remains and the process still owns
+// a window, the forced end and a second grace period.
+void HalvikForm::runEscalation() {
+  RunState& run = state_;
+
+  fCloseApp(run.TargetWindow);
+  if (titleGoneWithinGracePeriod()) {
+    run.Outcome = OutcomeClosed;
+    return;
+  }
+  // A handle with its top bit set counts as no window, as in every "greater than 0" below.
+  if (InstanceToWnd(run.TargetProcess) <= 0) {
+    run.Outcome = OutcomeProcessWindowGone;
+    return;
+  }
+
+  Kill(run.TargetProcess);  // its result is not needed: the poll tells
+  if (titleGoneWithinGracePeriod()) {
+    run.Outcome = OutcomeKilled;
+    return;
+  }
+  run.Outcome =
+      InstanceToWnd(run.TargetProcess) > 0 ? OutcomeKillFailed : OutcomeKilledTitleRemains;
+}
+
+bool HalvikForm::titleGoneWithinGracePeriod() {
+  // A poll that fails (its wait could not be made to wait) tells nothing, so the title counts as
+  // still present: the run goes on to the next stage rather than claiming the window closed.
+  std::int16_t gone = 0;
+  passOver([&] { gone = waitForNoWindow(state_.TargetTitle); });
+  return gone == 1;
+}
+
+}  // namespace halvik

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace halvik {
+
+// The program's one failure type: a numbered error with the name of the object that raised it
+// and a description, in the manner of an automation error.
+class Failure : public std::runtime_error {
+ public:
+  Failure(std::uint32_t number, std::string source, const std::string& description)
+      : std::runtime_error(description), number_(number), source_(std::move(source)) {}
+
+  std::uint32_t number() const { return number_; }
+  const std::string& source() const { return source_; }
+  std::string description() const { return what(); }
+
+ private:
+  std::uint32_t number_;
+  std::string source_;
+};
+
+}  // namespace halvik

@@ -1,0 +1,102 @@
+#pragma once
+
+// Everything the program asks of Windows, and nothing more. The Win32 side implements it for
+// real; the tests implement it as a simulated desktop.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace halvik {
+
+// Window handles and process IDs are held as signed 32-bit numbers; 0 means none.
+using WindowHandle = std::int32_t;
+using ProcessId = std::int32_t;
+
+// Monotonic time in 100-nanosecond ticks.
+using Ticks = std::int64_t;
+constexpr Ticks TicksPerMillisecond = 10000;
+
+// A process opened for ending; closing it is the destructor's job.
+class OpenedProcess {
+ public:
+  virtual ~OpenedProcess() = default;
+  // The exit code, 259 (STILL_ACTIVE) while the process runs; nothing when it cannot be read.
+  virtual std::optional<std::uint32_t> exitCode() = 0;
+  // Asks the system to end the process with the given exit code; true when it accepted.
+  virtual bool terminate(std::uint32_t exitCode) = 0;
+};
+
+enum class WaitWake { Signalled, Input, Timeout, Failed };
+
+// A manual-reset event, created unsignalled; closed by the destructor.
+class WaitEvent {
+ public:
+  virtual ~WaitEvent() = default;
+  virtual void signal() = 0;
+  virtual void reset() = 0;
+  virtual bool isSignalled() = 0;
+  // Sleeps until the event is signalled, new input arrives in the thread's message queue, or
+  // the time runs out.
+  virtual WaitWake waitForSignalOrInput(std::uint32_t milliseconds) = 0;
+};
+
+struct CreatedEvent {
+  std::unique_ptr<WaitEvent> event;  // null when creation failed
+  std::uint32_t lastError = 0;       // the system's error code when it failed
+};
+
+// The home-automation host's automation object. Each call throws Failure when it fails.
+class HostAutomation {
+ public:
+  virtual ~HostAutomation() = default;
+  virtual void SaveVar(const std::wstring& name, std::int16_t value) = 0;
+  // The answer when it is text; nothing when the host answered with anything else.
+  virtual std::optional<std::wstring> GetVar(const std::wstring& name) = 0;
+  virtual void CreateVar(const std::wstring& name) = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The whole command line, the program's own path included.
+  virtual std::wstring commandLine() = 0;
+
+  // The system's number parser under the user's locale; nothing when it rejects the text.
+  virtual std::optional<double> parseNumber(const std::wstring& text) = 0;
+  // Locale-aware, case-insensitive substring search.
+  virtual bool containsIgnoringCase(const std::wstring& text, const std::wstring& part) = 0;
+
+  // A snapshot of the top-level windows, topmost first.
+  virtual std::vector<WindowHandle> topLevelWindows() = 0;
+  // The parent of a window or, for a pop-up, its owner; 0 when it has neither.
+  virtual WindowHandle parentOrOwner(WindowHandle window) = 0;
+  // 0 when the window does not exist.
+  virtual ProcessId owningProcess(WindowHandle window) = 0;
+  // At most maxChars characters; empty when there is no text or no window.
+  virtual std::wstring windowText(WindowHandle window, std::size_t maxChars) = 0;
+  virtual std::wstring className(WindowHandle window, std::size_t maxChars) = 0;
+  virtual bool windowExists(WindowHandle window) = 0;
+  // Queues WM_CLOSE for the window and returns at once.
+  virtual void postClose(WindowHandle window) = 0;
+
+  virtual ProcessId currentProcessId() = 0;
+  // Opens the process with all access rights; null when it cannot be opened.
+  virtual std::unique_ptr<OpenedProcess> openProcess(ProcessId process) = 0;
+
+  virtual Ticks monotonicTime() = 0;
+  virtual CreatedEvent createEvent() = 0;
+  // Whether a message waits in the thread's queue (without removing it).
+  virtual bool messageWaiting() = 0;
+  // Retrieves, translates and dispatches every message waiting in the thread's queue.
+  virtual void dispatchAllMessages() = 0;
+
+  // Activates an automation object by its programmatic identifier; throws Failure.
+  virtual std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) = 0;
+};
+
+}  // namespace halvik

@@ -1,0 +1,173 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>  // first: the other system headers rely on it
+
+#include <oleauto.h>
+
+#include "platform/win32/automation_object.h"
+#include "platform/win32/unique_handle.h"
+
+namespace halvik::win32 {
+namespace {
+
+// All access rights as the systems before Vista define them; later systems accept it too.
+constexpr DWORD ProcessAllAccess = 0x1F0FFF;
+// QS_ALLINPUT as it was before raw input existed: keys, mouse, posted messages, timers, paint,
+// sent messages and hot keys.
+constexpr DWORD AllInputBeforeRawInput = 0x00FF;
+
+HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(window)); }
+
+WindowHandle fromHwnd(HWND window) {
+  return static_cast<WindowHandle>(reinterpret_cast<INT_PTR>(window));
+}
+
+std::wstring upperCase(const std::wstring& text) {
+  if (text.empty()) return text;
+  std::wstring upper(text.size(), L'\0');
+  const int length =
+      LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
+                   upper.data(), static_cast<int>(upper.size()));
+  upper.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  return upper;
+}
+
+template <int(WINAPI* Read)(HWND, LPWSTR, int)>
+std::wstring readWindowString(WindowHandle window, std::size_t maxChars) {
+  std::wstring buffer(maxChars + 1, L'\0');
+  const int count = Read(toHwnd(window), buffer.data(), static_cast<int>(buffer.size()));
+  return count > 0 ? buffer.substr(0, static_cast<std::size_t>(count)) : std::wstring();
+}
+
+class Win32OpenedProcess : public OpenedProcess {
+ public:
+  explicit Win32OpenedProcess(UniqueHandle process) : process_(std::move(process)) {}
+
+  std::optional<std::uint32_t> exitCode() override {
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
+    return code;
+  }
+
+  bool terminate(std::uint32_t exitCode) override {
+    return TerminateProcess(process_.get(), exitCode) != FALSE;
+  }
+
+ private:
+  UniqueHandle process_;
+};
+
+class Win32WaitEvent : public WaitEvent {
+ public:
+  explicit Win32WaitEvent(UniqueHandle event) : event_(std::move(event)) {}
+
+  void signal() override { SetEvent(event_.get()); }
+  void reset() override { ResetEvent(event_.get()); }
+  bool isSignalled() override { return WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0; }
+
+  WaitWake waitForSignalOrInput(std::uint32_t milliseconds) override {
+    HANDLE event = event_.get();
+    switch (MsgWaitForMultipleObjects(1, &event, FALSE, milliseconds, AllInputBeforeRawInput)) {
+      case WAIT_OBJECT_0:
+        return WaitWake::Signalled;
+      case WAIT_OBJECT_0 + 1:
+        return WaitWake::Input;
+      case WAIT_TIMEOUT:
+        return WaitWake::Timeout;
+      default:
+        return WaitWake::Failed;
+    }
+  }
+
+ private:
+  UniqueHandle event_;
+};
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM windows) {
+  reinterpret_cast<std::vector<WindowHandle>*>(windows)->push_back(fromHwnd(window));
+  return TRUE;
+}
+
+}  // namespace
+
+std::wstring Win32Platform::commandLine() { return GetCommandLineW(); }
+
+std::optional<double> Win32Platform::parseNumber(const std::wstring& text) {
+  double number = 0;
+  // MinGW-w64 declares the text parameter without const; the parser does not write to it.
+  if (FAILED(VarR8FromStr(const_cast<OLECHAR*>(text.c_str()), LOCALE_USER_DEFAULT, 0, &number))) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+bool Win32Platform::containsIgnoringCase(const std::wstring& text, const std::wstring& part) {
+  return upperCase(text).find(upperCase(part)) != std::wstring::npos;
+}
+
+std::vector<WindowHandle> Win32Platform::topLevelWindows() {
+  std::vector<WindowHandle> windows;
+  EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+WindowHandle Win32Platform::parentOrOwner(WindowHandle window) {
+  return fromHwnd(GetParent(toHwnd(window)));
+}
+
+ProcessId Win32Platform::owningProcess(WindowHandle window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(toHwnd(window), &process);
+  return static_cast<ProcessId>(process);
+}
+
+std::wstring Win32Platform::windowText(WindowHandle window, std::size_t maxChars) {
+  return readWindowString<GetWindowTextW>(window, maxChars);
+}
+
+std::wstring Win32Platform::className(WindowHandle window, std::size_t maxChars) {
+  return readWindowString<GetClassNameW>(window, maxChars);
+}
+
+bool Win32Platform::windowExists(WindowHandle window) { return IsWindow(toHwnd(window)) != FALSE; }
+
+void Win32Platform::postClose(WindowHandle window) { PostMessageW(toHwnd(window), WM_CLOSE, 0, 0); }
+
+ProcessId Win32Platform::currentProcessId() {
+  return static_cast<ProcessId>(GetCurrentProcessId());
+}
+
+std::unique_ptr<OpenedProcess> Win32Platform::openProcess(ProcessId process) {
+  UniqueHandle handle(OpenProcess(ProcessAllAccess, FALSE, static_cast<DWORD>(process)));
+  if (!handle) return nullptr;
+  return std::make_unique<Win32OpenedProcess>(std::move(handle));
+}
+
+Ticks Win32Platform::monotonicTime() {
+  return static_cast<Ticks>(GetTickCount64()) * TicksPerMillisecond;
+}
+
+CreatedEvent Win32Platform::createEvent() {
+  UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!event) return {nullptr, GetLastError()};
+  return {std::make_unique<Win32WaitEvent>(std::move(event)), 0};
+}
+
+bool Win32Platform::messageWaiting() {
+  MSG message;
+  return PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD) != FALSE;
+}
+
+void Win32Platform::dispatchAllMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+std::unique_ptr<HostAutomation> Win32Platform::createObject(const std::wstring& progId) {
+  return std::make_unique<AutomationObject>(progId);
+}
+
+}  // namespace halvik::win32

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/platform.h"
+
+namespace halvik::win32 {
+
+// The platform as Windows gives it: user32, kernel32, and COM automation.
+class Win32Platform : public Platform {
+ public:
+  std::wstring commandLine() override;
+
+  std::optional<double> parseNumber(const std::wstring& text) override;
+  bool containsIgnoringCase(const std::wstring& text, const std::wstring& part) override;
+
+  std::vector<WindowHandle> topLevelWindows() override;
+  WindowHandle parentOrOwner(WindowHandle window) override;
+  ProcessId owningProcess(WindowHandle window) override;
+  std::wstring windowText(WindowHandle window, std::size_t maxChars) override;
+  std::wstring className(WindowHandle window, std::size_t maxChars) override;
+  bool windowExists(WindowHandle window) override;
+  void postClose(WindowHandle window) override;
+
+  ProcessId currentProcessId() override;
+  std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override;
+
+  Ticks monotonicTime() override;
+  CreatedEvent createEvent() override;
+  bool messageWaiting() override;
+  void dispatchAllMessages() override;
+
+  std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+};
+
+}  // namespace halvik::win32

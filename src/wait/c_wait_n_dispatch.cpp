@@ -1,0 +1,87 @@
+#include "wait/c_wait_n_dispatch.h"
+
+#include "platform/failure.h"
+
+namespace halvik {
+
+CWaitNDispatch::~CWaitNDispatch() {
+  Cancel();
+  EventHandle.reset();
+}
+
+void CWaitNDispatch::Wait(std::int32_t waitMilliseconds) {
+  // A negative duration is treated like 0: it must never turn into a very long wait.
+  if (waitMilliseconds <= 0) return;
+  if (Waiting) {
+    throw Failure(NotReentrantError, "CWaitNDispatch",
+                  "This function is not reentrant. If you want to wait for a second period use a "
+                  "new object");
+  }
+
+  Waiting = true;
+  CurrentTime = platform_.monotonicTime();
+  DueTime = CurrentTime + waitMilliseconds * TicksPerMillisecond;
+
+  // A failed creation leaves the object waiting for good: it must be replaced by a new one.
+  auto created = platform_.createEvent();
+  if (!created.event) throw Failure(HResultFromWin32(created.lastError), "", "");
+  EventHandle = std::move(created.event);
+
+  DispatchUntilDue();
+  Cancel();
+  raiseOnTimer();
+
+  EventHandle.reset();
+  Waiting = false;
+}
+
+void CWaitNDispatch::Cancel() {
+  if (EventHandle) EventHandle->signal();
+}
+
+void CWaitNDispatch::addOnTimerListener(std::function<void()> listener) {
+  onTimerListeners_.push_back(std::move(listener));
+}
+
+// Sleeps until the event, input, or the due time; dispatches whatever input brought. The
+// remaining time is taken from the clock on every pass, so wakes that bring nothing to dispatch
+// cannot stretch the wait past its due time.
+void CWaitNDispatch::DispatchUntilDue() {
+  EventHandle->reset();
+  for (;;) {
+    const WaitWake wake = EventHandle->waitForSignalOrInput(remainingMilliseconds());
+    const bool signalled = EventHandle->isSignalled();
+    // A failed wait cannot be retried without spinning, so it ends the wait like a timeout.
+    if (wake != WaitWake::Input || signalled) return;
+
+    if (platform_.messageWaiting()) platform_.dispatchAllMessages();
+    CurrentTime = platform_.monotonicTime();
+    if (remainingMilliseconds() == 0) EventHandle->signal();
+  }
+}
+
+std::uint32_t CWaitNDispatch::remainingMilliseconds() const {
+  const Ticks remaining = DueTime - CurrentTime;
+  if (remaining <= 0) return 0;
+  // Rounded to the nearest millisecond, halves to even.
+  Ticks milliseconds = remaining / TicksPerMillisecond;
+  const Ticks rest = remaining % TicksPerMillisecond;
+  if (rest * 2 > TicksPerMillisecond ||
+      (rest * 2 == TicksPerMillisecond && milliseconds % 2 == 1)) {
+    ++milliseconds;
+  }
+  return static_cast<std::uint32_t>(milliseconds);
+}
+
+// HRESULT_FROM_WIN32: a positive system error code in the low 16 bits, with the failure bit and
+// FACILITY_WIN32 set above it.
+std::uint32_t CWaitNDispatch::HResultFromWin32(std::uint32_t code) {
+  if (static_cast<std::int32_t>(code) <= 0) return code;
+  return 0x80070000u | (code & 0xFFFFu);
+}
+
+void CWaitNDispatch::raiseOnTimer() {
+  for (const auto& listener : onTimerListeners_) listener();
+}
+
+}  // namespace halvik

@@ -1,0 +1,38 @@
+#include "driver/halvik_form.h"
+
+namespace halvik {
+
+// The first top-level window, in Z-order from the top, whose title contains the text, ignoring
+// case. Walks a snapshot, so windows that come and go during the walk cannot make it loop or stop
+// early. Windows without a title never match; hidden ones do.
+WindowHandle HalvikForm::fEnumWindows(const std::wstring& DesiredWindow,
+                                      std::wstring& windowClass) {
+  for (const WindowHandle window : platform_.topLevelWindows()) {
+    const auto title = fWindowText(window);
+    if (!title.empty() && platform_.containsIgnoringCase(title, DesiredWindow)) {
+      windowClass = fWindowClass(window);
+      return window;
+    }
+  }
+  return 0;
+}
+
+// The first top-level window in Z-order that the process owns and that has no parent or owner.
+WindowHandle HalvikForm::InstanceToWnd(ProcessId target_pid) {
+  for (const WindowHandle window : platform_.topLevelWindows()) {
+    if (platform_.parentOrOwner(window) == 0 && platform_.owningProcess(window) == target_pid) {
+      return window;
+    }
+  }
+  return 0;
+}
+
+std::wstring HalvikForm::fWindowText(WindowHandle window) {
+  return platform_.windowText(window, TextBufferChars);
+}
+
+std::wstring HalvikForm::fWindowClass(WindowHandle window) {
+  return platform_.className(window, TextBufferChars);
+}
+
+}  // namespace halvik

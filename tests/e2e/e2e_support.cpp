@@ -1,0 +1,148 @@
+#include "e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+
+namespace halvik::e2e {
+namespace {
+
+constexpr DWORD PollMilliseconds = 50;
+
+struct TitleSearch {
+  const std::wstring* title;
+  HWND found;
+};
+
+BOOL CALLBACK matchTitle(HWND window, LPARAM search) {
+  auto* wanted = reinterpret_cast<TitleSearch*>(search);
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  if (*wanted->title != text) return TRUE;
+  wanted->found = window;
+  return FALSE;
+}
+
+HWND findWindow(const std::wstring& title) {
+  TitleSearch search{&title, nullptr};
+  EnumWindows(matchTitle, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+StartedProcess::StartedProcess(const std::wstring& commandLine) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  std::wstring writable = commandLine;
+  if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &started)) {
+    ADD_FAILURE() << "cannot start: " << std::string(commandLine.begin(), commandLine.end());
+    return;
+  }
+  CloseHandle(started.hThread);
+  process_.reset(started.hProcess);
+  id_ = started.dwProcessId;
+}
+
+StartedProcess::~StartedProcess() {
+  if (process_ && !waitForExit(0)) TerminateProcess(process_.get(), 1);
+}
+
+bool StartedProcess::waitForExit(DWORD milliseconds) const {
+  return process_ && WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
+}
+
+DWORD StartedProcess::exitCode() const {
+  DWORD code = 0;
+  GetExitCodeProcess(process_.get(), &code);
+  return code;
+}
+
+std::wstring binaryPath(const std::wstring& fileName) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring directory = self;
+  return directory.substr(0, directory.find_last_of(L"\\/") + 1) + fileName;
+}
+
+std::wstring uniqueTitle(const std::wstring& what) {
+  static std::atomic<int> counter{0};
+  return L"Halvik test " + what + L" " + std::to_wstring(GetCurrentProcessId()) + L"." +
+         std::to_wstring(++counter);
+}
+
+HWND waitForWindow(const std::wstring& title, DWORD milliseconds) {
+  const ULONGLONG due = GetTickCount64() + milliseconds;
+  for (;;) {
+    if (HWND window = findWindow(title)) return window;
+    if (GetTickCount64() >= due) return nullptr;
+    Sleep(PollMilliseconds);
+  }
+}
+
+bool waitUntilNoWindow(const std::wstring& title, DWORD milliseconds) {
+  const ULONGLONG due = GetTickCount64() + milliseconds;
+  while (findWindow(title) != nullptr) {
+    if (GetTickCount64() >= due) return false;
+    Sleep(PollMilliseconds);
+  }
+  return true;
+}
+
+Target startTarget(const std::wstring& title, const std::wstring& options) {
+  Target target{StartedProcess(L"\"" + binaryPath(L"target_app.exe") + L"\" \"--title=" + title +
+                               L"\" " + options),
+                nullptr};
+  target.window = waitForWindow(title);
+  EXPECT_NE(target.window, nullptr) << "the target's window did not appear";
+  return target;
+}
+
+HostJournal::HostJournal() {
+  wchar_t directory[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, directory);
+  static std::atomic<int> counter{0};
+  path_ = std::wstring(directory) + L"halvik-host-" + std::to_wstring(GetCurrentProcessId()) +
+          L"-" + std::to_wstring(++counter) + L".txt";
+  DeleteFileW(path_.c_str());
+  std::ofstream(path_.c_str()).close();
+  SetEnvironmentVariableW(L"HALVIK_HOST_STORE", path_.c_str());
+}
+
+HostJournal::~HostJournal() {
+  SetEnvironmentVariableW(L"HALVIK_HOST_STORE", nullptr);
+  DeleteFileW(path_.c_str());
+}
+
+void HostJournal::createVariable(const std::string& name) {
+  std::ofstream(path_.c_str(), std::ios::app) << "CreateVar\t" << name << "\n";
+}
+
+std::vector<std::string> HostJournal::lines() const {
+  std::ifstream journal(path_.c_str());
+  std::vector<std::string> all;
+  for (std::string line; std::getline(journal, line);) all.push_back(line);
+  return all;
+}
+
+std::vector<int> HostJournal::saved(const std::string& name) const {
+  const std::string prefix = "SaveVar\t" + name + "\t";
+  std::vector<int> values;
+  for (const auto& line : lines()) {
+    if (line.rfind(prefix, 0) == 0) values.push_back(std::stoi(line.substr(prefix.size())));
+  }
+  return values;
+}
+
+double runHalvik(const std::wstring& argumentText, DWORD limitMilliseconds) {
+  const ULONGLONG started = GetTickCount64();
+  StartedProcess halvik(L"\"" + binaryPath(L"halvik.exe") + L"\" " + argumentText);
+  EXPECT_TRUE(halvik.waitForExit(limitMilliseconds)) << "halvik.exe did not end in time";
+  return static_cast<double>(GetTickCount64() - started) / 1000.0;
+}
+
+}  // namespace halvik::e2e

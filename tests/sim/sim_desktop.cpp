@@ -1,0 +1,286 @@
+#include "sim/sim_desktop.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <regex>
+#include <stdexcept>
+
+#include "platform/failure.h"
+
+namespace halvik::sim {
+namespace {
+
+constexpr std::uint32_t HostCallFailed = 0x80004005;  // E_FAIL
+
+std::wstring upperCase(std::wstring text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); });
+  return text;
+}
+
+class SimOpenedProcess : public OpenedProcess {
+ public:
+  SimOpenedProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {}
+
+  std::optional<std::uint32_t> exitCode() override { return desktop_.process(id_).exitCode; }
+
+  bool terminate(std::uint32_t exitCode) override {
+    desktop_.terminations.push_back({id_, exitCode});
+    const SimProcess& process = desktop_.process(id_);
+    if (!process.acceptsTermination || process.exitCode != StillActive) return false;
+    desktop_.at(desktop_.now() + process.endDelay, [this_desktop = &desktop_, id = id_, exitCode] {
+      this_desktop->endProcess(id, exitCode);
+    });
+    return true;
+  }
+
+ private:
+  SimDesktop& desktop_;
+  ProcessId id_;
+};
+
+class SimEvent : public WaitEvent {
+ public:
+  explicit SimEvent(SimDesktop& desktop) : desktop_(desktop) { desktop_.eventOpened(); }
+  ~SimEvent() override { desktop_.eventClosed(); }
+
+  void signal() override { signalled_ = true; }
+  void reset() override { signalled_ = false; }
+  bool isSignalled() override { return signalled_; }
+  WaitWake waitForSignalOrInput(std::uint32_t milliseconds) override {
+    if (signalled_) return WaitWake::Signalled;
+    return desktop_.waitUntil(desktop_.now() + sim::milliseconds(milliseconds), signalled_);
+  }
+
+ private:
+  SimDesktop& desktop_;
+  bool signalled_ = false;
+};
+
+class SimHostObject : public HostAutomation {
+ public:
+  explicit SimHostObject(SimHost& host) : host_(host) { ++host_.objectsAlive; }
+  ~SimHostObject() override { --host_.objectsAlive; }
+
+  void SaveVar(const std::wstring& name, std::int16_t value) override {
+    call(L"SaveVar", name);
+    if (host_.variables.count(name) == 0) fail(L"SaveVar");
+    host_.calls.push_back(L"SaveVar " + name + L" " + std::to_wstring(value));
+  }
+
+  std::optional<std::wstring> GetVar(const std::wstring& name) override {
+    call(L"GetVar", name);
+    host_.calls.push_back(L"GetVar " + name);
+    if (host_.getVarAnswer) return host_.getVarAnswer(name);
+    if (host_.variables.count(name) == 0) return L"Name not found";
+    return std::nullopt;  // the stored number
+  }
+
+  void CreateVar(const std::wstring& name) override {
+    call(L"CreateVar", name);
+    host_.calls.push_back(L"CreateVar " + name);
+    host_.variables.insert(name);
+  }
+
+ private:
+  void call(const std::wstring& member, const std::wstring& name) {
+    if (host_.failingCalls.count(member) != 0) {
+      host_.calls.push_back(L"failed " + member + L" " + name);
+      fail(member);
+    }
+  }
+  [[noreturn]] void fail(const std::wstring&) {
+    throw Failure(HostCallFailed, "homeseer.application", "call failed");
+  }
+
+  SimHost& host_;
+};
+
+}  // namespace
+
+std::vector<std::int16_t> SimHost::savedValues(const std::wstring& name) const {
+  std::vector<std::int16_t> values;
+  const std::wstring prefix = L"SaveVar " + name + L" ";
+  for (const auto& entry : calls) {
+    if (entry.rfind(prefix, 0) == 0) {
+      values.push_back(static_cast<std::int16_t>(std::stoi(entry.substr(prefix.size()))));
+    }
+  }
+  return values;
+}
+
+SimDesktop::SimDesktop() = default;
+SimDesktop::~SimDesktop() = default;
+
+WindowHandle SimDesktop::addWindow(const std::wstring& title, ProcessId processId,
+                                   WindowHandle owner) {
+  SimWindow added;
+  added.handle = nextHandle;
+  nextHandle += 4;
+  added.title = title;
+  added.process = processId;
+  added.owner = owner;
+  process(processId);
+  windows_.push_back(added);
+  return added.handle;
+}
+
+SimWindow& SimDesktop::window(WindowHandle handle) {
+  for (auto& each : windows_) {
+    if (each.handle == handle) return each;
+  }
+  throw std::logic_error("no such simulated window");
+}
+
+void SimDesktop::raiseToTop(WindowHandle handle) {
+  const auto raised = window(handle);
+  destroyWindow(handle);
+  windows_.insert(windows_.begin(), raised);
+}
+
+void SimDesktop::destroyWindow(WindowHandle handle) {
+  windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
+                                [handle](const SimWindow& each) { return each.handle == handle; }),
+                 windows_.end());
+}
+
+SimProcess& SimDesktop::process(ProcessId id) { return processes_[id]; }
+
+void SimDesktop::endProcess(ProcessId id, std::uint32_t exitCode) {
+  SimProcess& ended = process(id);
+  ended.exitCode = exitCode;
+  if (ended.windowsOutliveProcess) return;
+  windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
+                                [id](const SimWindow& each) { return each.process == id; }),
+                 windows_.end());
+}
+
+void SimDesktop::quitsOnClose(WindowHandle handle, Ticks after) {
+  const ProcessId owner = window(handle).process;
+  window(handle).onClose = [this, owner, after] {
+    at(now_ + after, [this, owner] { endProcess(owner, 0); });
+  };
+}
+
+void SimDesktop::asksToSaveOnClose(WindowHandle handle) {
+  window(handle).onClose = [this, handle] {
+    const WindowHandle question = addWindow(L"Save changes?", window(handle).process, handle);
+    raiseToTop(question);
+    window(handle).onClose = nullptr;
+  };
+}
+
+void SimDesktop::at(Ticks when, std::function<void()> change) {
+  timeline_.emplace(when, std::move(change));
+}
+
+void SimDesktop::messageArrivesAt(Ticks when, std::function<void()> handler) {
+  at(when, [this, handler = std::move(handler)] {
+    queue_.push_back(handler);
+    inputArrived_ = true;
+  });
+}
+
+void SimDesktop::wakeWithoutMessageAt(Ticks when) {
+  at(when, [this] { inputArrived_ = true; });
+}
+
+WaitWake SimDesktop::waitUntil(Ticks deadline, const bool& eventSignalled) {
+  while (!timeline_.empty() && timeline_.begin()->first <= deadline) {
+    auto next = timeline_.extract(timeline_.begin());
+    now_ = std::max(now_, next.key());
+    inputArrived_ = false;
+    next.mapped()();
+    if (eventSignalled) return WaitWake::Signalled;
+    if (inputArrived_) return WaitWake::Input;
+  }
+  now_ = std::max(now_, deadline);
+  return WaitWake::Timeout;
+}
+
+// The forms the system's parser takes that the tests rely on: decimal numbers with an optional
+// sign, fraction and exponent, and the &H and &O forms.
+std::optional<double> SimDesktop::parseNumber(const std::wstring& text) {
+  static const std::wregex decimal(LR"([+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)");
+  static const std::wregex hexadecimal(LR"(&[hH][0-9a-fA-F]+)");
+  static const std::wregex octal(LR"(&[oO][0-7]+)");
+  if (std::regex_match(text, decimal)) return std::stod(text);
+  if (std::regex_match(text, hexadecimal)) return std::stoll(text.substr(2), nullptr, 16);
+  if (std::regex_match(text, octal)) return std::stoll(text.substr(2), nullptr, 8);
+  return std::nullopt;
+}
+
+bool SimDesktop::containsIgnoringCase(const std::wstring& text, const std::wstring& part) {
+  return upperCase(text).find(upperCase(part)) != std::wstring::npos;
+}
+
+std::vector<WindowHandle> SimDesktop::topLevelWindows() {
+  std::vector<WindowHandle> handles;
+  for (const auto& each : windows_) handles.push_back(each.handle);
+  return handles;
+}
+
+const SimWindow* SimDesktop::find(WindowHandle handle) const {
+  for (const auto& each : windows_) {
+    if (each.handle == handle) return &each;
+  }
+  return nullptr;
+}
+
+WindowHandle SimDesktop::parentOrOwner(WindowHandle handle) {
+  const auto* found = find(handle);
+  return found ? found->owner : 0;
+}
+
+ProcessId SimDesktop::owningProcess(WindowHandle handle) {
+  const auto* found = find(handle);
+  return found ? found->process : 0;
+}
+
+std::wstring SimDesktop::windowText(WindowHandle handle, std::size_t maxChars) {
+  const auto* found = find(handle);
+  return found ? found->title.substr(0, maxChars) : std::wstring();
+}
+
+std::wstring SimDesktop::className(WindowHandle handle, std::size_t maxChars) {
+  const auto* found = find(handle);
+  return found ? found->className.substr(0, maxChars) : std::wstring();
+}
+
+bool SimDesktop::windowExists(WindowHandle handle) { return find(handle) != nullptr; }
+
+void SimDesktop::postClose(WindowHandle handle) {
+  closeRequests.push_back(handle);
+  const auto* found = find(handle);
+  if (!found || !found->onClose) return;
+  // A copy: the reaction may add windows or replace itself.
+  const auto reaction = found->onClose;
+  reaction();
+}
+
+std::unique_ptr<OpenedProcess> SimDesktop::openProcess(ProcessId id) {
+  const auto known = processes_.find(id);
+  if (known == processes_.end() || !known->second.canOpen) return nullptr;
+  return std::make_unique<SimOpenedProcess>(*this, id);
+}
+
+CreatedEvent SimDesktop::createEvent() {
+  if (createEventError) return {nullptr, *createEventError};
+  return {std::make_unique<SimEvent>(*this), 0};
+}
+
+void SimDesktop::dispatchAllMessages() {
+  while (!queue_.empty()) {
+    auto handler = std::move(queue_.front());
+    queue_.erase(queue_.begin());
+    handler();
+  }
+}
+
+std::unique_ptr<HostAutomation> SimDesktop::createObject(const std::wstring& progId) {
+  host.calls.push_back(L"create " + progId);
+  if (!host.installed) throw Failure(0x800401F3, "HalvikForm", "Invalid class string");
+  return std::make_unique<SimHostObject>(host);
+}
+
+}  // namespace halvik::sim

@@ -1,0 +1,129 @@
+#pragma once
+
+// A simulated desktop for the unit tests: top-level windows in Z-order, processes, the program's
+// message queue, events, a virtual clock that moves only while the program waits, the host's
+// automation object, and failures to inject. Handles are plain numbers.
+
+#include <functional>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace halvik::sim {
+
+constexpr Ticks milliseconds(std::int64_t count) { return count * TicksPerMillisecond; }
+constexpr Ticks seconds(std::int64_t count) { return milliseconds(count * 1000); }
+
+constexpr std::uint32_t StillActive = 259;
+
+struct SimWindow {
+  WindowHandle handle = 0;
+  std::wstring title;
+  std::wstring className = L"SimWindow";
+  ProcessId process = 0;
+  WindowHandle owner = 0;  // parent or owner
+  // What the window's application does when the close request reaches it; nothing by default.
+  std::function<void()> onClose;
+};
+
+struct SimProcess {
+  std::uint32_t exitCode = StillActive;
+  bool canOpen = true;
+  bool acceptsTermination = true;
+  Ticks endDelay = 0;  // from the termination request to the process being gone
+  bool windowsOutliveProcess = false;
+};
+
+struct Termination {
+  ProcessId process;
+  std::uint32_t exitCode;
+  bool operator==(const Termination& other) const {
+    return process == other.process && exitCode == other.exitCode;
+  }
+};
+
+// The host application's variables and the calls made on its automation object.
+struct SimHost {
+  bool installed = true;
+  std::set<std::wstring> variables;
+  std::set<std::wstring> failingCalls;  // member names whose calls fail
+  // Replaces the host's own answer to GetVar when set.
+  std::function<std::optional<std::wstring>(const std::wstring&)> getVarAnswer;
+
+  std::vector<std::wstring> calls;  // "create", "SaveVar Status -3", "GetVar Status", …
+  std::vector<std::int16_t> savedValues(const std::wstring& name) const;
+  int objectsAlive = 0;
+};
+
+class SimDesktop : public Platform {
+ public:
+  SimDesktop();
+  ~SimDesktop() override;
+
+  // Building the desktop. A new window goes to the bottom of the Z-order.
+  WindowHandle addWindow(const std::wstring& title, ProcessId process, WindowHandle owner = 0);
+  SimWindow& window(WindowHandle handle);
+  void raiseToTop(WindowHandle handle);
+  void destroyWindow(WindowHandle handle);
+  SimProcess& process(ProcessId id);
+  void endProcess(ProcessId id, std::uint32_t exitCode);
+  WindowHandle nextHandle = 0x10010;
+
+  // Reactions to the close request.
+  void quitsOnClose(WindowHandle handle, Ticks after = 0);
+  void asksToSaveOnClose(WindowHandle handle);
+
+  // The timeline: desktop changes, and input for the program's own message queue.
+  void at(Ticks when, std::function<void()> change);
+  void messageArrivesAt(Ticks when, std::function<void()> handler);
+  void wakeWithoutMessageAt(Ticks when);
+
+  Ticks now() const { return now_; }
+  std::wstring commandLineText = L"halvik.exe";
+  ProcessId ownProcessId = 7000;
+  std::optional<std::uint32_t> createEventError;  // event creation fails with this error code
+  int eventsOpen() const { return eventsOpen_; }
+  std::vector<WindowHandle> closeRequests;
+  std::vector<Termination> terminations;
+  SimHost host;
+
+  // Platform
+  std::wstring commandLine() override { return commandLineText; }
+  std::optional<double> parseNumber(const std::wstring& text) override;
+  bool containsIgnoringCase(const std::wstring& text, const std::wstring& part) override;
+  std::vector<WindowHandle> topLevelWindows() override;
+  WindowHandle parentOrOwner(WindowHandle handle) override;
+  ProcessId owningProcess(WindowHandle handle) override;
+  std::wstring windowText(WindowHandle handle, std::size_t maxChars) override;
+  std::wstring className(WindowHandle handle, std::size_t maxChars) override;
+  bool windowExists(WindowHandle handle) override;
+  void postClose(WindowHandle handle) override;
+  ProcessId currentProcessId() override { return ownProcessId; }
+  std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;
+  Ticks monotonicTime() override { return now_; }
+  CreatedEvent createEvent() override;
+  bool messageWaiting() override { return !queue_.empty(); }
+  void dispatchAllMessages() override;
+  std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+
+  // Runs the timeline up to the deadline; stops early when the event is signalled or input
+  // arrives for the program.
+  WaitWake waitUntil(Ticks deadline, const bool& eventSignalled);
+  void eventOpened() { ++eventsOpen_; }
+  void eventClosed() { --eventsOpen_; }
+
+ private:
+  const SimWindow* find(WindowHandle handle) const;
+
+  std::vector<SimWindow> windows_;  // topmost first
+  std::map<ProcessId, SimProcess> processes_;
+  std::multimap<Ticks, std::function<void()>> timeline_;
+  std::vector<std::function<void()>> queue_;
+  bool inputArrived_ = false;
+  Ticks now_ = 0;
+  int eventsOpen_ = 0;
+};
+
+}  // namespace halvik::sim

@@ -1,0 +1,53 @@
+#include "driver/argument_text.h"
+
+#include <gtest/gtest.h>
+
+namespace halvik {
+namespace {
+
+TEST(ArgumentText, FollowsTheProgramPathQuotedOrNot) {
+  EXPECT_EQ(argumentText(LR"("C:\Program Files\halvik.exe" Untitled - Notepad|X)"),
+            L"Untitled - Notepad|X");
+  EXPECT_EQ(argumentText(L"halvik.exe   \t  Notepad  "), L"Notepad  ");
+  EXPECT_EQ(argumentText(LR"("C:\halvik.exe""quoted")"), LR"("quoted")");
+  EXPECT_EQ(argumentText(LR"("C:\halvik.exe")"), L"");
+  EXPECT_EQ(argumentText(L"halvik.exe"), L"");
+  EXPECT_EQ(argumentText(L""), L"");
+}
+
+TEST(ArgumentText, WithoutSeparatorIsAllTarget) {
+  const auto split = splitArgumentText(L"  Untitled - Notepad  ");
+  EXPECT_EQ(split.Target, L"Untitled - Notepad");
+  EXPECT_EQ(split.VariableName, L"");
+}
+
+TEST(ArgumentText, SplitsTargetAndVariableAndTrimsOnlySpaces) {
+  const auto split = splitArgumentText(L"  Untitled - Notepad  |  Status  ");
+  EXPECT_EQ(split.Target, L"Untitled - Notepad");
+  EXPECT_EQ(split.VariableName, L"Status");
+
+  const auto tabs = splitArgumentText(L"\tNotepad\t|\tStatus ");
+  EXPECT_EQ(tabs.Target, L"\tNotepad\t");
+  EXPECT_EQ(tabs.VariableName, L"\tStatus");
+}
+
+TEST(ArgumentText, IgnoresFieldsAfterTheSecond) {
+  const auto split = splitArgumentText(L"a|b|c");
+  EXPECT_EQ(split.Target, L"a");
+  EXPECT_EQ(split.VariableName, L"b");
+}
+
+TEST(ArgumentText, KeepsEmptyFields) {
+  EXPECT_EQ(splitArgumentText(L"|").Target, L"");
+  EXPECT_EQ(splitArgumentText(L"|").VariableName, L"");
+  EXPECT_EQ(splitArgumentText(L"|Status").VariableName, L"Status");
+  EXPECT_EQ(splitArgumentText(L"Notepad|").VariableName, L"");
+  EXPECT_EQ(splitArgumentText(L"Notepad||Status").VariableName, L"");
+}
+
+TEST(ArgumentText, KeepsQuotes) {
+  EXPECT_EQ(splitArgumentText(LR"( "My App" |V)").Target, LR"("My App")");
+}
+
+}  // namespace
+}  // namespace halvik

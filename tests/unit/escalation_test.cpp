@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "sim/run_halvik.h"
+
+namespace halvik {
+namespace {
+
+using sim::milliseconds;
+using sim::runHalvik;
+using sim::seconds;
+using sim::SimDesktop;
+using sim::Termination;
+
+constexpr ProcessId Editor = 100;
+constexpr ProcessId Other = 200;
+
+// An editor whose main window is titled "Report.txt - Editor", and a host variable "State".
+class Escalation : public ::testing::Test {
+ protected:
+  Escalation() {
+    editorWindow = desktop.addWindow(L"Report.txt - Editor", Editor);
+    desktop.host.variables.insert(L"State");
+  }
+
+  std::int16_t run(const std::wstring& argumentText = L"Report.txt - Editor|State") {
+    return runHalvik(desktop, argumentText).outcome;
+  }
+  std::vector<std::int16_t> reported() const { return desktop.host.savedValues(L"State"); }
+
+  SimDesktop desktop;
+  WindowHandle editorWindow;
+};
+
+TEST_F(Escalation, PromptCloseIsSeenAfterTheFirstFullSecond) {
+  desktop.quitsOnClose(editorWindow, milliseconds(300));
+  EXPECT_EQ(run(), OutcomeClosed);
+  EXPECT_EQ(desktop.now(), seconds(1));
+  EXPECT_EQ(desktop.closeRequests, std::vector<WindowHandle>{editorWindow});
+  EXPECT_TRUE(desktop.terminations.empty());
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 1}));
+}
+
+TEST_F(Escalation, SlowCloseWithinTheGracePeriodIsStillAClose) {
+  desktop.quitsOnClose(editorWindow, milliseconds(49500));
+  EXPECT_EQ(run(), OutcomeClosed);
+  EXPECT_EQ(desktop.now(), seconds(50));
+}
+
+TEST_F(Escalation, IgnoredCloseRequestEndsInAForcedEnd) {
+  desktop.process(Editor).endDelay = milliseconds(200);
+  EXPECT_EQ(run(), OutcomeKilled);
+  EXPECT_EQ(desktop.now(), seconds(51));
+  EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{Editor, 259}}));
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 2}));
+}
+
+TEST_F(Escalation, UnansweredSaveQuestionEndsInAForcedEnd) {
+  desktop.asksToSaveOnClose(editorWindow);
+  EXPECT_EQ(run(), OutcomeKilled);
+  EXPECT_EQ(desktop.now(), seconds(51));
+  EXPECT_EQ(desktop.terminations.size(), 1u);
+}
+
+TEST_F(Escalation, TitleKeptByAnotherProcessAfterTheTargetClosed) {
+  desktop.addWindow(L"Report.txt - Editor (read-only copy)", Other);
+  desktop.quitsOnClose(editorWindow);
+  EXPECT_EQ(run(), OutcomeProcessWindowGone);
+  EXPECT_EQ(desktop.now(), seconds(50));
+  EXPECT_TRUE(desktop.terminations.empty());
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 3}));
+}
+
+TEST_F(Escalation, TitleKeptByAnotherProcessAfterTheTargetWasEnded) {
+  desktop.addWindow(L"Report.txt - Editor (read-only copy)", Other);
+  EXPECT_EQ(run(), OutcomeKilledTitleRemains);
+  EXPECT_EQ(desktop.now(), seconds(100));
+  EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{Editor, 259}}));
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 4}));
+}
+
+TEST_F(Escalation, ProcessThatCannotBeOpenedIsReportedAsKillFailed) {
+  desktop.process(Editor).canOpen = false;
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  EXPECT_EQ(desktop.now(), seconds(100));
+  EXPECT_TRUE(desktop.terminations.empty());
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, -2}));
+}
+
+TEST_F(Escalation, RefusedTerminationIsReportedAsKillFailed) {
+  desktop.process(Editor).acceptsTermination = false;
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  EXPECT_EQ(desktop.terminations.size(), 1u);
+}
+
+TEST_F(Escalation, EmptyTitleFromAProcessIdIsNeverSeenGone) {
+  desktop.window(editorWindow).title = L"";
+  desktop.addWindow(L"Clock", Other);
+  EXPECT_EQ(run(L"100|State"), OutcomeKilledTitleRemains);
+  EXPECT_EQ(desktop.now(), seconds(100));
+  EXPECT_EQ(desktop.terminations.size(), 1u);
+}
+
+TEST_F(Escalation, EmptyTitleOfAProcessThatClosesEndsWithoutForce) {
+  desktop.window(editorWindow).title = L"";
+  desktop.addWindow(L"Clock", Other);
+  desktop.quitsOnClose(editorWindow);
+  EXPECT_EQ(run(L"100|State"), OutcomeProcessWindowGone);
+  EXPECT_TRUE(desktop.terminations.empty());
+}
+
+TEST_F(Escalation, NeverEndsItsOwnProcess) {
+  const auto ownWindow = desktop.addWindow(L"Halvik", desktop.ownProcessId);
+  desktop.raiseToTop(ownWindow);
+  EXPECT_EQ(run(std::to_wstring(desktop.ownProcessId) + L"|State"), OutcomeKillFailed);
+  EXPECT_TRUE(desktop.terminations.empty());
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, -2}));
+}
+
+TEST_F(Escalation, HandleWithTheTopBitSetCountsAsNoWindow) {
+  desktop.destroyWindow(editorWindow);
+  desktop.nextHandle = -0x7FFF0000;
+  desktop.addWindow(L"Report.txt - Editor", Editor);
+  EXPECT_EQ(run(), OutcomeProcessWindowGone);
+  EXPECT_TRUE(desktop.terminations.empty());
+}
+
+TEST_F(Escalation, PollsThatCannotWaitCountTheTitleAsPresent) {
+  desktop.createEventError = 1450;  // ERROR_NO_SYSTEM_RESOURCES
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  EXPECT_EQ(desktop.terminations.size(), 1u);
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, -2}));
+  EXPECT_EQ(desktop.eventsOpen(), 0);
+}
+
+TEST(ForcedEnd, LeavesProcessesThatCannotBeEndedAlone) {
+  SimDesktop desktop;
+  HalvikForm form(desktop);
+  desktop.process(1).exitCode = 0;
+  desktop.process(2).exitCode = 3;
+  desktop.process(3).canOpen = false;
+
+  EXPECT_FALSE(form.Kill(1));  // ended with code 0: nothing is attempted
+  EXPECT_FALSE(form.Kill(2));  // already ended: attempted, and refused by the system
+  EXPECT_FALSE(form.Kill(3));
+  EXPECT_FALSE(form.Kill(4));  // no such process
+  EXPECT_FALSE(form.Kill(desktop.ownProcessId));
+  EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{2, 3}}));
+}
+
+TEST(CloseRequest, IsPostedOnlyToAWindow) {
+  SimDesktop desktop;
+  HalvikForm form(desktop);
+  const auto window = desktop.addWindow(L"Clock", 1);
+  EXPECT_FALSE(form.fCloseApp(0));
+  EXPECT_TRUE(form.fCloseApp(window));  // still there right after the request
+  EXPECT_EQ(desktop.closeRequests, std::vector<WindowHandle>{window});
+}
+
+}  // namespace
+}  // namespace halvik

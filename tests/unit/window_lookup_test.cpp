@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include "driver/halvik_form.h"
+#include "sim/sim_desktop.h"
+
+namespace halvik {
+namespace {
+
+using sim::SimDesktop;
+
+class WindowLookup : public ::testing::Test {
+ protected:
+  WindowHandle findTitle(const std::wstring& text) {
+    std::wstring unusedClass;
+    return form.fEnumWindows(text, unusedClass);
+  }
+
+  SimDesktop desktop;
+  HalvikForm form{desktop};
+};
+
+TEST_F(WindowLookup, TitleSearchIgnoresCaseAndMatchesAnyPart) {
+  const auto notepad = desktop.addWindow(L"Untitled - Notepad", 100);
+  EXPECT_EQ(findTitle(L"untitled - NOTEPAD"), notepad);
+  EXPECT_EQ(findTitle(L"- Note"), notepad);
+  EXPECT_EQ(findTitle(L"Notepad++"), 0);
+}
+
+TEST_F(WindowLookup, HighestMatchInZOrderWins) {
+  const auto lower = desktop.addWindow(L"Report.txt - Notepad", 100);
+  const auto upper = desktop.addWindow(L"Notes - Notepad", 200);
+  EXPECT_EQ(findTitle(L"Notepad"), lower);
+  desktop.raiseToTop(upper);
+  EXPECT_EQ(findTitle(L"Notepad"), upper);
+}
+
+TEST_F(WindowLookup, UntitledWindowsNeverMatchAndEmptyTextMatchesFirstTitled) {
+  desktop.addWindow(L"", 100);
+  const auto titled = desktop.addWindow(L"Clock", 200);
+  EXPECT_EQ(findTitle(L""), titled);
+}
+
+TEST_F(WindowLookup, DeliversTheClassOnlyOnAMatch) {
+  const auto clock = desktop.addWindow(L"Clock", 100);
+  desktop.window(clock).className = L"ClockWindowClass";
+  std::wstring windowClass = L"unchanged";
+  EXPECT_EQ(form.fEnumWindows(L"Calendar", windowClass), 0);
+  EXPECT_EQ(windowClass, L"unchanged");
+  EXPECT_EQ(form.fEnumWindows(L"clock", windowClass), clock);
+  EXPECT_EQ(windowClass, L"ClockWindowClass");
+}
+
+TEST_F(WindowLookup, TitlesAreReadUpTo254Characters) {
+  const std::wstring longTitle = std::wstring(250, L'x') + L"abcdEFGH";
+  const auto window = desktop.addWindow(longTitle, 100);
+  EXPECT_EQ(findTitle(L"abcd"), window);  // characters 251 to 254
+  EXPECT_EQ(findTitle(L"abcdE"), 0);      // reaches character 255
+}
+
+TEST_F(WindowLookup, ProcessSearchSkipsOwnedPopUpsAndOtherProcesses) {
+  desktop.addWindow(L"Other", 200);
+  const auto main = desktop.addWindow(L"Editor", 100);
+  const auto question = desktop.addWindow(L"Save changes?", 100, main);
+  desktop.raiseToTop(question);
+  EXPECT_EQ(form.InstanceToWnd(100), main);
+  EXPECT_EQ(form.InstanceToWnd(300), 0);
+
+  desktop.destroyWindow(main);
+  desktop.window(question).owner = 0x4242;  // owned by a window elsewhere
+  EXPECT_EQ(form.InstanceToWnd(100), 0);
+}
+
+TEST_F(WindowLookup, ProcessSearchFindsHiddenAndUntitledWindowsFirstInZOrder) {
+  const auto untitled = desktop.addWindow(L"", 100);
+  desktop.addWindow(L"Editor", 100);
+  EXPECT_EQ(form.InstanceToWnd(100), untitled);
+}
+
+}  // namespace
+}  // namespace halvik
