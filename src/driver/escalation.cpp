@@ -13,8 +13,9 @@ void HalvikForm::runEscalation() {
     run.Outcome = OutcomeClosed;
     return;
   }
-  // A handle with its top bit set counts as no window, as in every "greater than 0" below.
-  if (InstanceToWnd(run.TargetProcess) <= 0) {
+  // A handle with its top bit set counts as no window, as in every "greater than 0" below. A
+  // search that fails counts as "no window": the process is then left alone.
+  if (passOverTest([&] { return InstanceToWnd(run.TargetProcess) <= 0; })) {
     run.Outcome = OutcomeProcessWindowGone;
     return;
   }
@@ -24,8 +25,10 @@ void HalvikForm::runEscalation() {
     run.Outcome = OutcomeKilled;
     return;
   }
-  run.Outcome =
-      InstanceToWnd(run.TargetProcess) > 0 ? OutcomeKillFailed : OutcomeKilledTitleRemains;
+  // A search that fails counts as "still a window": the forced end is not claimed to have worked.
+  run.Outcome = passOverTest([&] { return InstanceToWnd(run.TargetProcess) > 0; })
+                    ? OutcomeKillFailed
+                    : OutcomeKilledTitleRemains;
 }
 
 bool HalvikForm::titleGoneWithinGracePeriod() {

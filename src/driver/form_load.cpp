@@ -39,8 +39,10 @@ void HalvikForm::resolveTarget() {
     run.TargetTitle = fWindowText(run.TargetWindow);
   } else {
     run.TargetTitle = run.Target;
-    std::wstring unusedClass;
-    run.TargetWindow = fEnumWindows(run.TargetTitle, unusedClass);
+    passOver([&] {
+      std::wstring unusedClass;
+      run.TargetWindow = fEnumWindows(run.TargetTitle, unusedClass);
+    });
     run.TargetProcess = platform_.owningProcess(run.TargetWindow);
   }
 }

@@ -9,7 +9,7 @@
 namespace halvik {
 
 // Every run ends in exactly one of these codes; OutcomeStarted is only a start marker.
-enum Outcome : std::int16_t {
+enum OutcomeCode : std::int16_t {
   OutcomeNoTarget = -3,           // the target text was empty
   OutcomeKillFailed = -2,         // told to end, yet the title and a window of the process remain
   OutcomeNotFound = -1,           // no window was found for the target

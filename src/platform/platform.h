@@ -68,10 +68,11 @@ class Platform {
 
   // The system's number parser under the user's locale; nothing when it rejects the text.
   virtual std::optional<double> parseNumber(const std::wstring& text) = 0;
-  // Locale-aware, case-insensitive substring search.
+  // Locale-aware, case-insensitive substring search. Throws Failure when the system cannot compare.
   virtual bool containsIgnoringCase(const std::wstring& text, const std::wstring& part) = 0;
 
-  // A snapshot of the top-level windows, topmost first.
+  // A snapshot of the top-level windows, topmost first. Throws Failure when the system cannot list
+  // them: an empty list would read as "the window is gone".
   virtual std::vector<WindowHandle> topLevelWindows() = 0;
   // The parent of a window or, for a pop-up, its owner; 0 when it has neither.
   virtual WindowHandle parentOrOwner(WindowHandle window) = 0;
@@ -92,7 +93,8 @@ class Platform {
   virtual CreatedEvent createEvent() = 0;
   // Whether a message waits in the thread's queue (without removing it).
   virtual bool messageWaiting() = 0;
-  // Retrieves, translates and dispatches every message waiting in the thread's queue.
+  // Retrieves, translates and dispatches every message waiting in the thread's queue. Message
+  // handlers must not throw: no exception may cross the system's dispatching.
   virtual void dispatchAllMessages() = 0;
 
   // Activates an automation object by its programmatic identifier; throws Failure.

@@ -81,7 +81,9 @@ std::uint32_t CWaitNDispatch::HResultFromWin32(std::uint32_t code) {
 }
 
 void CWaitNDispatch::raiseOnTimer() {
-  for (const auto& listener : onTimerListeners_) listener();
+  // A copy: a listener may add listeners.
+  const auto listeners = onTimerListeners_;
+  for (const auto& listener : listeners) listener();
 }
 
 }  // namespace halvik

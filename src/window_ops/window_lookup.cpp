@@ -18,7 +18,9 @@ WindowHandle HalvikForm::fEnumWindows(const std::wstring& DesiredWindow,
 }
 
 // The first top-level window in Z-order that the process owns and that has no parent or owner.
+// No process has the ID 0: that is what a window destroyed during the walk reads as its owner.
 WindowHandle HalvikForm::InstanceToWnd(ProcessId target_pid) {
+  if (target_pid == 0) return 0;
   for (const WindowHandle window : platform_.topLevelWindows()) {
     if (platform_.parentOrOwner(window) == 0 && platform_.owningProcess(window) == target_pid) {
       return window;

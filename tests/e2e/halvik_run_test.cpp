@@ -17,7 +17,8 @@ TEST(HalvikRun, TitleNobodyHasEndsPromptlyWithNotFound) {
   host.createVariable("State");
   const double seconds = runHalvik(uniqueTitle(L"Nobody") + L"|State", 30000);
   EXPECT_LT(seconds, 10.0);
-  EXPECT_EQ(host.saved("State"), (Values{0, -1}));
+  EXPECT_EQ(host.lines(), (Lines{"CreateVar\tState", "SaveVar\tState\t0", "GetVar\tState",
+                                 "SaveVar\tState\t-1"}));
 }
 
 TEST(HalvikRun, NoTargetIsReportedTwice) {
@@ -61,7 +62,7 @@ TEST(HalvikRun, AbsentHostChangesNothingOfTheShutdown) {
   const auto target = startTarget(title);
   const double seconds = runHalvik(title + L"|State", 30000);
   EXPECT_TRUE(target.process.waitForExit(0));
-  EXPECT_LT(seconds, 5.0);
+  EXPECT_LT(seconds, 10.0);  // a failed activation may cost Wine a few seconds
   EXPECT_EQ(host.lines(), Lines{"CreateVar\tState"});
 }
 

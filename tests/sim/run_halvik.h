@@ -12,6 +12,7 @@ struct RunResult {
   WindowHandle targetWindow;
   ProcessId targetProcess;
   std::wstring targetTitle;
+  int hostObjectsAlive;  // when Form_Load returned
 };
 
 // Starts the program on the simulated desktop with the argument text after its own path.
@@ -20,8 +21,9 @@ inline RunResult runHalvik(SimDesktop& desktop, const std::wstring& argumentText
   HalvikForm form(desktop);
   form.Form_Load();
   const RunState& run = form.runState();
-  return {run.Target,       run.VariableName,  run.Outcome,
-          run.TargetWindow, run.TargetProcess, run.TargetTitle};
+  return {
+      run.Target,      run.VariableName,         run.Outcome, run.TargetWindow, run.TargetProcess,
+      run.TargetTitle, desktop.host.objectsAlive};
 }
 
 }  // namespace halvik::sim

@@ -64,7 +64,10 @@ class SimHostObject : public HostAutomation {
 
   void SaveVar(const std::wstring& name, std::int16_t value) override {
     call(L"SaveVar", name);
-    if (host_.variables.count(name) == 0) fail(L"SaveVar");
+    if (host_.variables.count(name) == 0) {
+      host_.calls.push_back(L"failed SaveVar " + name);
+      fail();
+    }
     host_.calls.push_back(L"SaveVar " + name + L" " + std::to_wstring(value));
   }
 
@@ -86,12 +89,10 @@ class SimHostObject : public HostAutomation {
   void call(const std::wstring& member, const std::wstring& name) {
     if (host_.failingCalls.count(member) != 0) {
       host_.calls.push_back(L"failed " + member + L" " + name);
-      fail(member);
+      fail();
     }
   }
-  [[noreturn]] void fail(const std::wstring&) {
-    throw Failure(HostCallFailed, "homeseer.application", "call failed");
-  }
+  [[noreturn]] void fail() { throw Failure(HostCallFailed, "homeseer.application", "call failed"); }
 
   SimHost& host_;
 };
@@ -204,9 +205,13 @@ std::optional<double> SimDesktop::parseNumber(const std::wstring& text) {
   static const std::wregex decimal(LR"([+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)");
   static const std::wregex hexadecimal(LR"(&[hH][0-9a-fA-F]+)");
   static const std::wregex octal(LR"(&[oO][0-7]+)");
-  if (std::regex_match(text, decimal)) return std::stod(text);
-  if (std::regex_match(text, hexadecimal)) return std::stoll(text.substr(2), nullptr, 16);
-  if (std::regex_match(text, octal)) return std::stoll(text.substr(2), nullptr, 8);
+  try {
+    if (std::regex_match(text, decimal)) return std::stod(text);
+    if (std::regex_match(text, hexadecimal)) return std::stoll(text.substr(2), nullptr, 16);
+    if (std::regex_match(text, octal)) return std::stoll(text.substr(2), nullptr, 8);
+  } catch (const std::out_of_range&) {
+    // Too large for the parser, as for the system's.
+  }
   return std::nullopt;
 }
 
@@ -215,6 +220,7 @@ bool SimDesktop::containsIgnoringCase(const std::wstring& text, const std::wstri
 }
 
 std::vector<WindowHandle> SimDesktop::topLevelWindows() {
+  if (windowWalkFails) throw Failure(0x80070008, "HalvikForm", "EnumWindows");
   std::vector<WindowHandle> handles;
   for (const auto& each : windows_) handles.push_back(each.handle);
   return handles;

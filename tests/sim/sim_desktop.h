@@ -84,6 +84,7 @@ class SimDesktop : public Platform {
   std::wstring commandLineText = L"halvik.exe";
   ProcessId ownProcessId = 7000;
   std::optional<std::uint32_t> createEventError;  // event creation fails with this error code
+  bool windowWalkFails = false;
   int eventsOpen() const { return eventsOpen_; }
   std::vector<WindowHandle> closeRequests;
   std::vector<Termination> terminations;

@@ -132,6 +132,20 @@ TEST_F(Escalation, PollsThatCannotWaitCountTheTitleAsPresent) {
   EXPECT_EQ(desktop.eventsOpen(), 0);
 }
 
+TEST_F(Escalation, WindowWalkThatFailsNeverReadsAsClosed) {
+  desktop.quitsOnClose(editorWindow, milliseconds(300));
+  desktop.at(milliseconds(500), [&] { desktop.windowWalkFails = true; });
+  EXPECT_EQ(run(), OutcomeProcessWindowGone);  // nothing can be known, so nothing is ended
+  EXPECT_TRUE(desktop.terminations.empty());
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 3}));
+}
+
+TEST_F(Escalation, WindowWalkThatFailsFromTheStartFindsNothing) {
+  desktop.windowWalkFails = true;
+  EXPECT_EQ(run(), OutcomeNotFound);
+  EXPECT_TRUE(desktop.closeRequests.empty());
+}
+
 TEST(ForcedEnd, LeavesProcessesThatCannotBeEndedAlone) {
   SimDesktop desktop;
   HalvikForm form(desktop);

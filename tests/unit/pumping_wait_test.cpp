@@ -109,6 +109,15 @@ TEST_F(PumpingWait, WakesWithoutMessagesDoNotStretchTheWait) {
   EXPECT_EQ(desktop.now(), milliseconds(1000));
 }
 
+TEST_F(PumpingWait, QueueThatNeverEmptiesCannotHoldTheWaitPastItsDueTime) {
+  std::function<void()> repost = [&] {
+    desktop.messageArrivesAt(std::max(desktop.now(), milliseconds(1000)), repost);
+  };
+  desktop.messageArrivesAt(milliseconds(999), repost);
+  wait.Wait(1000);
+  EXPECT_EQ(desktop.now(), milliseconds(1000));
+}
+
 TEST_F(PumpingWait, FailedEventCreationLeavesTheObjectUnusable) {
   desktop.createEventError = 8;  // ERROR_NOT_ENOUGH_MEMORY
   try {

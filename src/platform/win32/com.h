@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/failure.h"
+
 namespace halvik::win32 {
 
 // Initialises COM for the thread as a single-threaded apartment (the thread pumps messages) and
@@ -25,8 +27,11 @@ class ComApartment {
 
 class UniqueBstr {
  public:
+  // Throws Failure when the text cannot be allocated: a null BSTR would pass as empty text.
   explicit UniqueBstr(const std::wstring& text)
-      : bstr_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+      : bstr_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+    if (bstr_ == nullptr) throw Failure(E_OUTOFMEMORY, "HalvikForm", "Out of memory");
+  }
   ~UniqueBstr() { SysFreeString(bstr_); }
   UniqueBstr(const UniqueBstr&) = delete;
   UniqueBstr& operator=(const UniqueBstr&) = delete;

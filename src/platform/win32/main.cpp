@@ -12,7 +12,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const halvik::win32::ComApartment apartment;
   halvik::win32::Win32Platform platform;
   try {
-    halvik::HalvikForm(platform).Form_Load();
+    halvik::HalvikForm form(platform);
+    form.Form_Load();
   } catch (const std::exception&) {
     // Only exhaustion (out of memory) gets here; the host keeps what it was last told.
     return 1;

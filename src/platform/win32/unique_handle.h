@@ -30,7 +30,6 @@ class UniqueAnyHandleNull {
     if (handle_ != nullptr) Close(handle_);
     handle_ = handle;
   }
-  Handle* addressof() { return &handle_; }
 
  private:
   Handle handle_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <oleauto.h>
 
+#include "platform/failure.h"
 #include "platform/win32/automation_object.h"
 #include "platform/win32/unique_handle.h"
 
@@ -22,13 +23,19 @@ WindowHandle fromHwnd(HWND window) {
   return static_cast<WindowHandle>(reinterpret_cast<INT_PTR>(window));
 }
 
+// A list or text that the system could not give must not read as "no such window".
+[[noreturn]] void throwLastError(const char* call) {
+  throw Failure(HRESULT_FROM_WIN32(GetLastError()), "HalvikForm", call);
+}
+
 std::wstring upperCase(const std::wstring& text) {
   if (text.empty()) return text;
   std::wstring upper(text.size(), L'\0');
   const int length =
       LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
                    upper.data(), static_cast<int>(upper.size()));
-  upper.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  if (length <= 0) throwLastError("LCMapStringW");
+  upper.resize(static_cast<std::size_t>(length));
   return upper;
 }
 
@@ -107,7 +114,8 @@ bool Win32Platform::containsIgnoringCase(const std::wstring& text, const std::ws
 
 std::vector<WindowHandle> Win32Platform::topLevelWindows() {
   std::vector<WindowHandle> windows;
-  EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
+  if (!EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows)))
+    throwLastError("EnumWindows");
   return windows;
 }
 
