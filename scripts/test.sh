@@ -38,5 +38,5 @@ for log in "$logs/native.log" "$logs/windows.log"; do
 done
 rm -rf "$logs"
 echo
-echo "all tests: $((total - failed)) passed, $failed failed"
+echo "total: $((total - failed)) passed, $failed failed"
 [ "$native_status" -eq 0 ] && [ "$windows_status" -eq 0 ]

@@ -8,7 +8,6 @@ namespace halvik {
 void HalvikForm::Form_Load() {
   RunState& run = state_;
 
-  run.VariableName.clear();
   const auto arguments = splitArgumentText(argumentText(platform_.commandLine()));
   run.Target = arguments.Target;
   run.VariableName = arguments.VariableName;
