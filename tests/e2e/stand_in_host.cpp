@@ -21,6 +21,9 @@
 #include <new>
 #include <string>
 
+#include "platform/win32/com.h"
+#include "platform/win32/unique_handle.h"
+
 namespace {
 
 // {87AE71F0-CD12-4097-96B0-EA5144124DE7}
@@ -45,22 +48,8 @@ const Method kMethods[] = {{L"SaveVar", "SaveVar", kSaveVar, 2},
                            {L"GetVar", "GetVar", kGetVar, 1},
                            {L"CreateVar", "CreateVar", kCreateVar, 1}};
 
-class ScopedVariant {
- public:
-  ScopedVariant() { VariantInit(&v_); }
-  ~ScopedVariant() { VariantClear(&v_); }
-  ScopedVariant(const ScopedVariant&) = delete;
-  ScopedVariant& operator=(const ScopedVariant&) = delete;
-  VARIANT* get() { return &v_; }
-
- private:
-  VARIANT v_;
-};
-
-struct HandleCloser {
-  void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using ScopedHandle = std::unique_ptr<void, HandleCloser>;
+using ScopedVariant = halvik::win32::UniqueVariant;
+using ScopedHandle = halvik::win32::UniqueHandle;
 
 struct KeyCloser {
   void operator()(HKEY key) const { RegCloseKey(key); }
