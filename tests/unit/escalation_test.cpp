@@ -86,6 +86,13 @@ TEST_F(Escalation, ProcessThatCannotBeOpenedIsReportedAsKillFailed) {
   EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, -2}));
 }
 
+TEST_F(Escalation, WindowThatOutlivesItsEndedProcessIsReportedAsKillFailed) {
+  desktop.process(Editor).windowsOutliveProcess = true;
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  EXPECT_EQ(desktop.now(), seconds(100));
+  EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{Editor, 259}}));
+}
+
 TEST_F(Escalation, RefusedTerminationIsReportedAsKillFailed) {
   desktop.process(Editor).acceptsTermination = false;
   EXPECT_EQ(run(), OutcomeKillFailed);
