@@ -30,7 +30,9 @@ class UniqueBstr {
   // Throws Failure when the text cannot be allocated: a null BSTR would pass as empty text.
   explicit UniqueBstr(const std::wstring& text)
       : bstr_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
-    if (bstr_ == nullptr) throw Failure(E_OUTOFMEMORY, "HalvikForm", "Out of memory");
+    if (bstr_ == nullptr) {
+      throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "HalvikForm", "Out of memory");
+    }
   }
   ~UniqueBstr() { SysFreeString(bstr_); }
   UniqueBstr(const UniqueBstr&) = delete;

@@ -25,7 +25,7 @@ WindowHandle fromHwnd(HWND window) {
 
 // A list or text that the system could not give must not read as "no such window".
 [[noreturn]] void throwLastError(const char* call) {
-  throw Failure(HRESULT_FROM_WIN32(GetLastError()), "HalvikForm", call);
+  throw Failure(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())), "HalvikForm", call);
 }
 
 std::wstring upperCase(const std::wstring& text) {
