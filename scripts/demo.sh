@@ -17,11 +17,14 @@ source scripts/wine-session.sh
 export HALVIK_HOST_STORE="$PWD/build/demo-host.txt"
 printf 'CreateVar\tNotepadState\n' >"$HALVIK_HOST_STORE"
 
+notepad_open() { xwininfo -root -tree 2>/dev/null | grep -q '"Untitled - Notepad"'; }
+
 wine notepad >/dev/null 2>&1 &
-for _ in $(seq 100); do
-  xwininfo -root -tree 2>/dev/null | grep -q '"Untitled - Notepad"' && break
+for _ in $(seq 300); do
+  notepad_open && break
   sleep 0.1
 done
+notepad_open || { echo "notepad did not open" >&2; exit 1; }
 echo "notepad is open: \"Untitled - Notepad\""
 
 # Separate words, so that Wine passes the argument text on as it stands, without quotes.
@@ -32,7 +35,7 @@ ended=$(date +%s.%N)
 echo "halvik.exe \"Untitled - Notepad|NotepadState\" took $(printf '%.1f' "$(echo "$ended - $started" | bc)") s"
 echo "NotepadState received, in order:"
 awk -F '\t' '$1 == "SaveVar" && $2 == "NotepadState" { print "  " $3 }' "$HALVIK_HOST_STORE"
-if xwininfo -root -tree 2>/dev/null | grep -q '"Untitled - Notepad"'; then
+if notepad_open; then
   echo "notepad is still open"
 else
   echo "notepad is closed"
