@@ -8,7 +8,6 @@
 //   --owned-only          main window is an owned pop-up of a hidden, untitled window
 //   --topmost             main window gets WS_EX_TOPMOST
 //   --hidden              main window is created but never shown
-//   --second-title=TEXT   also create a second unowned visible window with this title
 //   --lifetime=MS         exit by itself after MS milliseconds (default 300000)
 
 // windows.h also declares CommandLineToArgvW (shellapi.h) as long as WIN32_LEAN_AND_MEAN is unset.
@@ -31,7 +30,6 @@ struct Options {
   bool owned_only = false;
   bool topmost = false;
   bool hidden = false;
-  std::wstring second_title;
   // A test target must never outlive a broken test run, so there is always a limit.
   DWORD lifetime_ms = 300000;
 };
@@ -84,8 +82,6 @@ void ParseCommandLine() {
       g_options.topmost = true;
     } else if (name == L"hidden") {
       g_options.hidden = true;
-    } else if (name == L"second-title") {
-      g_options.second_title = value;
     } else if (name == L"lifetime") {
       g_options.lifetime_ms = ParseNumber(value);
     }
@@ -140,7 +136,6 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
       DestroyWindow(hwnd);
       return 0;
     case WM_DESTROY:
-      // Only the main window ends the program; the second window just goes away.
       if (hwnd == g_main) PostQuitMessage(static_cast<int>(g_options.exit_code));
       return 0;
   }
@@ -185,11 +180,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   g_main = CreateWindowExW(ex_style, g_options.class_name.c_str(), g_options.title.c_str(), style,
                            100, 100, 300, 200, owner, nullptr, instance, nullptr);
   if (g_main == nullptr) return 3;
-  if (!g_options.second_title.empty()) {
-    CreateWindowExW(0, g_options.class_name.c_str(), g_options.second_title.c_str(),
-                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, 100, 300, 200, nullptr, nullptr,
-                    instance, nullptr);
-  }
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
