@@ -17,4 +17,4 @@ sudo_=""
 [ "$(id -u)" -eq 0 ] || sudo_="sudo"
 $sudo_ dpkg --add-architecture i386
 $sudo_ apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq "${missing[@]}" >/dev/null
