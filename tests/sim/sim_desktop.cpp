@@ -28,9 +28,9 @@ class SimOpenedProcess : public OpenedProcess {
     desktop_.terminations.push_back({id_, exitCode});
     const SimProcess& process = desktop_.process(id_);
     if (!process.acceptsTermination || process.exitCode != StillActive) return false;
-    desktop_.at(desktop_.now() + process.endDelay, [this_desktop = &desktop_, id = id_, exitCode] {
-      this_desktop->endProcess(id, exitCode);
-    });
+    // Captures by value: the opened process is gone long before the process ends.
+    desktop_.at(desktop_.now() + process.endDelay,
+                [desktop = &desktop_, id = id_, exitCode] { desktop->endProcess(id, exitCode); });
     return true;
   }
 
