@@ -1,17 +1,35 @@
 #!/usr/bin/env bash
 # Halvik's real job under Wine: opens Wine's own notepad, asks halvik.exe to close it by its title
 # and to report to the host variable NotepadState, and prints what the stand-in host received.
-set -euo pipefail
+# Uses the 32-bit halvik.exe where this machine runs 32-bit programs, the 64-bit one elsewhere.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j2 --target halvik stand_in_host >/dev/null
+fail() {  # WHAT-FAILED WHAT-TO-DO
+  echo "demo failed: $1" >&2
+  echo "what to do: $2" >&2
+  exit 1
+}
 
-export WINE_SESSION_PREFIX="$PWD/build/wine-prefix"
-export WINE_SESSION_HOST="$PWD/build/windows/bin/stand_in_host.dll"
+./scripts/install-deps.sh ||
+  fail "the packages could not be installed" \
+    "run ./scripts/install-deps.sh as root or with sudo, and read what apt-get printed"
 # shellcheck source=scripts/wine-session.sh
 source scripts/wine-session.sh
+
+build=windows
+if ! can_run_32bit; then
+  build=windows64
+  echo "Using the 64-bit halvik.exe: $(why_not_32bit)."
+fi
+{ cmake --preset "$build" >/dev/null && cmake --build --preset "$build" -j2 \
+  --target halvik stand_in_host >/dev/null; } ||
+  fail "building halvik.exe ($build) failed" "run: cmake --build --preset $build, and read the errors"
+start_display || fail "no display for Wine" "install xvfb (./scripts/install-deps.sh)"
+prepare_prefix "build/$build" ||
+  fail "the Wine prefix build/$build/wine-prefix is not usable" \
+    "remove build/$build/wine-prefix and run the demo again"
+wine="build/$build/wine"
 
 # The stand-in host keeps its variables in this journal; the variable exists before the run.
 export HALVIK_HOST_STORE="$PWD/build/demo-host.txt"
@@ -19,17 +37,19 @@ printf 'CreateVar\tNotepadState\n' >"$HALVIK_HOST_STORE"
 
 notepad_open() { xwininfo -root -tree 2>/dev/null | grep -q '"Untitled - Notepad"'; }
 
-wine notepad >/dev/null 2>&1 &
+"$wine" notepad >/dev/null 2>&1 &
 for _ in $(seq 300); do
   notepad_open && break
   sleep 0.1
 done
-notepad_open || { echo "notepad did not open" >&2; exit 1; }
+notepad_open || fail "Wine's notepad did not open within 30 s" \
+  "try '$wine notepad' by hand with DISPLAY set to an X display, and look at what Wine prints"
 echo "notepad is open: \"Untitled - Notepad\""
 
 # Separate words, so that Wine passes the argument text on as it stands, without quotes.
 started=$(date +%s.%N)
-wine build/windows/bin/halvik.exe Untitled - Notepad\|NotepadState
+"$wine" "build/$build/bin/halvik.exe" Untitled - Notepad\|NotepadState ||
+  fail "halvik.exe could not be run under Wine" "run it by hand: $wine build/$build/bin/halvik.exe"
 ended=$(date +%s.%N)
 
 echo "halvik.exe \"Untitled - Notepad|NotepadState\" took $(printf '%.1f' "$(echo "$ended - $started" | bc)") s"
@@ -37,6 +57,6 @@ echo "NotepadState received, in order:"
 awk -F '\t' '$1 == "SaveVar" && $2 == "NotepadState" { print "  " $3 }' "$HALVIK_HOST_STORE"
 if notepad_open; then
   echo "notepad is still open"
-else
-  echo "notepad is closed"
+  exit 1
 fi
+echo "notepad is closed"

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build and test Halvik: the MinGW-w64
-# cross compiler, 32-bit Wine, Xvfb as its display, CMake and GoogleTest's sources.
+# Installs what a fresh Debian 12 machine lacks to build and test Halvik: the MinGW-w64 cross
+# compilers for 32- and 64-bit Windows, Wine with its 32- and 64-bit loaders, Xvfb as its display,
+# CMake and GoogleTest's sources. The 32-bit loader installs everywhere, also where the kernel
+# cannot execute it; the scripts then run only the 64-bit programs.
 set -euo pipefail
 
-packages=(cmake make g++ googletest g++-mingw-w64-i686 wine wine32:i386 xvfb x11-utils bc clang-format)
+packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
+  xvfb x11-utils bc clang-format)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,42 +1,84 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Halvik natively and for Windows, and runs every test: the unit
-# tests natively, the end-to-end tests under Wine. Ends with one summary line for both.
+# Installs what is missing, builds Halvik natively and for 32- and 64-bit Windows, and runs every
+# test this machine can run: the unit tests natively, each Windows build's static checks, and the
+# end-to-end tests of each Windows build that runs here under Wine. Says which suites it could not
+# run and why, never counts them as passed, and ends with one summary line.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh || exit 1
-
-build() {  # build PRESET
-  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2 || exit 1
-}
-summary() {  # LOG: the number of tests that passed and failed, from ctest's closing line
-  sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n 1
-}
-
-build native
-build windows
-
-logs=$(mktemp -d)
-ctest --preset native 2>&1 | tee "$logs/native.log"
-native_status=${PIPESTATUS[0]}
-
-WINE_SESSION_PREFIX="$PWD/build/wine-prefix" \
-WINE_SESSION_HOST="$PWD/build/windows/bin/stand_in_host.dll"
-export WINE_SESSION_PREFIX WINE_SESSION_HOST
 # shellcheck source=scripts/wine-session.sh
 source scripts/wine-session.sh
-# The long escalations mostly sleep, so they run side by side.
-ctest --preset windows -j6 2>&1 | tee "$logs/windows.log"
-windows_status=${PIPESTATUS[0]}
 
+build() {  # PRESET
+  echo "== building $1"
+  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2 >/dev/null || exit 1
+}
+build native
+build windows
+build windows64
+
+logs=$(mktemp -d)
+passed=0
 failed=0
-total=0
-for log in "$logs/native.log" "$logs/windows.log"; do
-  read -r f t <<<"$(summary "$log")"
-  failed=$((failed + ${f:-1}))
-  total=$((total + ${t:-0}))
+not_run=()
+
+# Runs one ctest suite into its log: SUITE CTEST-ARGUMENTS…
+run_suite() {
+  local suite=$1
+  shift
+  ctest --output-on-failure "$@" >"$logs/$suite.log" 2>&1
+}
+
+# Shows a suite's log and adds its results to the total. A suite that ended without ctest's
+# closing line (it could not even start its tests) counts as one failure.
+count_suite() {  # SUITE
+  local f t
+  echo "== $1"
+  cat "$logs/$1.log"
+  read -r f t <<<"$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' \
+    "$logs/$1.log" | tail -n 1)"
+  if [ -z "${t:-}" ]; then
+    f=1
+    t=1
+  fi
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+}
+
+run_suite "native unit tests" --preset native
+count_suite "native unit tests"
+for build in windows windows64; do
+  run_suite "$build static checks" --test-dir "build/$build/tests/static"
+  count_suite "$build static checks"
 done
+
+# The end-to-end suites of the builds this machine runs, side by side: their long escalations
+# mostly sleep.
+e2e_builds=(windows64)
+if can_run_32bit; then
+  e2e_builds=(windows windows64)
+else
+  not_run+=("32-bit end-to-end tests (build/windows): $(why_not_32bit)")
+  echo "NOT RUN: ${not_run[-1]}"
+fi
+if start_display; then
+  suites=()
+  for build in "${e2e_builds[@]}"; do
+    suite="$build end-to-end tests"
+    if prepare_prefix "build/$build" >"$logs/$suite.log" 2>&1; then
+      run_suite "$suite" -j6 --test-dir "build/$build/tests/e2e" &
+      suites+=($!)
+    fi
+  done
+  [ ${#suites[@]} -eq 0 ] || wait "${suites[@]}"
+else
+  for build in "${e2e_builds[@]}"; do echo "no display for Wine" >"$logs/$build end-to-end tests.log"; done
+fi
+for build in "${e2e_builds[@]}"; do count_suite "$build end-to-end tests"; done
 rm -rf "$logs"
+
 echo
-echo "total: $((total - failed)) passed, $failed failed"
-[ "$native_status" -eq 0 ] && [ "$windows_status" -eq 0 ]
+for line in "${not_run[@]}"; do echo "NOT RUN: $line"; done
+echo "total: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

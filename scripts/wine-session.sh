@@ -1,32 +1,68 @@
-# Sourced by the test and demo scripts: gives Wine a display and a 32-bit prefix of its own,
-# with the stand-in host registered, and ends both when the calling script exits.
-#   WINE_SESSION_PREFIX  the prefix to use (made when missing)
-#   WINE_SESSION_HOST    the stand-in host DLL to register
+# Sourced by the test and demo scripts: which Windows builds this machine can run, a display for
+# Wine, and each build's own prefix with the stand-in host registered. What it starts ends when
+# the calling script exits. Each function says what went wrong and returns non-zero on failure.
 
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX="$WINE_SESSION_PREFIX"
+# The one place that decides whether this machine runs 32-bit programs. 64-bit Windows programs
+# run under wine64 on every machine of ours; 32-bit ones need a kernel that executes 32-bit code,
+# and some of ours have that switched off. HALVIK_NO_32BIT=1 acts as if this one had.
+can_run_32bit() {
+  [ "${HALVIK_NO_32BIT:-0}" != 1 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
 
-# Without an X display Wine cannot create windows. Xvfb picks a free display number itself.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$display_file")"
-rm -f "$display_file"
+why_not_32bit() {
+  if [ "${HALVIK_NO_32BIT:-0}" = 1 ]; then
+    echo "HALVIK_NO_32BIT=1 is set"
+  else
+    echo "this machine's kernel cannot execute 32-bit code: /lib/ld-linux.so.2 does not run"
+  fi
+}
+
+wine_session_builds=()
+xvfb_pid=""
 
 end_wine_session() {
-  wineserver -k 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
+  local build
+  for build in "${wine_session_builds[@]}"; do "$build/wine" wineserver -k 2>/dev/null; done
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
+  return 0
 }
 trap end_wine_session EXIT
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Making the Wine prefix $WINEPREFIX (about 10 s)"
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  # No window manager runs on Xvfb: unmanaged windows vanish promptly when they close.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-fi
-wine regsvr32 /s "$WINE_SESSION_HOST"
+# Without an X display Wine cannot create windows. Xvfb picks a free display number itself.
+start_display() {
+  local display_file
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+  if [ ! -s "$display_file" ]; then
+    rm -f "$display_file"
+    echo "Xvfb did not start, so Wine has no display (is the package xvfb installed?)" >&2
+    return 1
+  fi
+  export DISPLAY=":$(cat "$display_file")"
+  rm -f "$display_file"
+}
+
+# BUILD: a Windows build directory. Makes the build's prefix when it is missing (the build's wine
+# script names it) and registers the build's stand-in host in it.
+prepare_prefix() {
+  local build=$1
+  wine_session_builds+=("$build")
+  if [ ! -f "$build/wine-prefix/system.reg" ]; then
+    echo "Making the Wine prefix $build/wine-prefix (about 10 s)"
+    mkdir -p "$build/wine-prefix"
+    # The registry reaches the disk only once the prefix's server has gone idle.
+    "$build/wine" wineboot -i >/dev/null 2>&1 && "$build/wine" wineserver -w
+    if [ ! -f "$build/wine-prefix/system.reg" ]; then
+      echo "Wine could not make the prefix $build/wine-prefix ('$build/wine wineboot -i' failed)" >&2
+      return 1
+    fi
+    # No window manager runs on Xvfb: unmanaged windows vanish promptly when they close.
+    "$build/wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  fi
+  if ! "$build/wine" regsvr32 /s "$build/bin/stand_in_host.dll"; then
+    echo "the stand-in host could not be registered in $build/wine-prefix" >&2
+    return 1
+  fi
+}

@@ -40,7 +40,8 @@ StartedProcess::StartedProcess(const std::wstring& commandLine) {
   std::wstring writable = commandLine;
   if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &started)) {
-    ADD_FAILURE() << "cannot start: " << std::string(commandLine.begin(), commandLine.end());
+    ADD_FAILURE() << "cannot start (error " << GetLastError()
+                  << "): " << std::string(commandLine.begin(), commandLine.end());
     return;
   }
   CloseHandle(started.hThread);

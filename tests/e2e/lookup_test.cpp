@@ -5,12 +5,26 @@
 #include "driver/halvik_form.h"
 #include "e2e_support.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/window_handle.h"
 
 namespace halvik::e2e {
 namespace {
 
-WindowHandle handleOf(HWND window) {
-  return static_cast<WindowHandle>(reinterpret_cast<INT_PTR>(window));
+using win32::fromHwnd;
+using win32::toHwnd;
+
+// Handles with the top bit of their 32 bits set are sign-extended in a 64-bit process: they must
+// survive the trip through the program's 32-bit form unchanged, in both builds.
+TEST(WindowHandle, ConversionKeepsEveryHandleWindowsGivesOut) {
+  const auto highHandle = reinterpret_cast<HWND>(static_cast<INT_PTR>(INT32_MIN + 0x1234));
+  EXPECT_EQ(fromHwnd(highHandle), INT32_MIN + 0x1234);
+  EXPECT_EQ(toHwnd(INT32_MIN + 0x1234), highHandle);
+  EXPECT_EQ(toHwnd(-1), reinterpret_cast<HWND>(static_cast<INT_PTR>(-1)));
+  EXPECT_EQ(fromHwnd(toHwnd(0x7FFF1234)), 0x7FFF1234);
+  EXPECT_EQ(toHwnd(0), nullptr);
+
+  const auto target = startTarget(uniqueTitle(L"Handle"));
+  EXPECT_TRUE(IsWindow(toHwnd(fromHwnd(target.window))));
 }
 
 class RealLookup : public ::testing::Test {
@@ -31,7 +45,7 @@ TEST_F(RealLookup, FindsATitlePartIgnoringCaseAndDeliversItsClass) {
   for (wchar_t c : title) upper += static_cast<wchar_t>(towupper(c));
 
   std::wstring windowClass;
-  EXPECT_EQ(findTitle(upper.substr(4), &windowClass), handleOf(target.window));
+  EXPECT_EQ(findTitle(upper.substr(4), &windowClass), fromHwnd(target.window));
   EXPECT_EQ(windowClass, L"HalvikCaseClass");
   EXPECT_EQ(findTitle(title + L" and more"), 0);
 }
@@ -39,21 +53,21 @@ TEST_F(RealLookup, FindsATitlePartIgnoringCaseAndDeliversItsClass) {
 TEST_F(RealLookup, FindsHiddenWindows) {
   const auto title = uniqueTitle(L"Hidden");
   const auto target = startTarget(title, L"--hidden");
-  EXPECT_EQ(findTitle(title), handleOf(target.window));
+  EXPECT_EQ(findTitle(title), fromHwnd(target.window));
 }
 
 TEST_F(RealLookup, HighestInZOrderWins) {
   const auto shared = uniqueTitle(L"Shared");
   const auto top = startTarget(shared + L" top", L"--topmost");
   const auto below = startTarget(shared + L" below");
-  EXPECT_EQ(findTitle(shared), handleOf(top.window));
+  EXPECT_EQ(findTitle(shared), fromHwnd(top.window));
 }
 
 TEST_F(RealLookup, ReadsTitlesUpTo254Characters) {
   const auto start = uniqueTitle(L"Long");
   const std::wstring title = start + std::wstring(250 - start.size(), L'x') + L"abcdEFGH";
   const auto target = startTarget(title);
-  EXPECT_EQ(findTitle(L"xabcd"), handleOf(target.window));
+  EXPECT_EQ(findTitle(L"xabcd"), fromHwnd(target.window));
   EXPECT_EQ(findTitle(L"xabcdE"), 0);
 }
 
@@ -61,7 +75,7 @@ TEST_F(RealLookup, ProcessSearchFindsTheUnownedWindowOfTheProcess) {
   const auto title = uniqueTitle(L"By Process");
   const auto target = startTarget(title);
   EXPECT_EQ(form.InstanceToWnd(static_cast<ProcessId>(target.process.id())),
-            handleOf(target.window));
+            fromHwnd(target.window));
 }
 
 TEST_F(RealLookup, ProcessSearchPassesOverOwnedPopUps) {
@@ -69,7 +83,7 @@ TEST_F(RealLookup, ProcessSearchPassesOverOwnedPopUps) {
   const auto target = startTarget(title, L"--owned-only");
   ASSERT_NE(GetParent(target.window), nullptr);
   const WindowHandle found = form.InstanceToWnd(static_cast<ProcessId>(target.process.id()));
-  EXPECT_NE(found, handleOf(target.window));
+  EXPECT_NE(found, fromHwnd(target.window));
 }
 
 TEST_F(RealLookup, ProcessWithoutWindowsIsNotFound) {

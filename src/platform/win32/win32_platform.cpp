@@ -7,6 +7,7 @@
 #include "platform/failure.h"
 #include "platform/win32/automation_object.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/window_handle.h"
 
 namespace halvik::win32 {
 namespace {
@@ -16,12 +17,6 @@ constexpr DWORD ProcessAllAccess = 0x1F0FFF;
 // QS_ALLINPUT as it was before raw input existed: keys, mouse, posted messages, timers, paint,
 // sent messages and hot keys.
 constexpr DWORD AllInputBeforeRawInput = 0x00FF;
-
-HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(window)); }
-
-WindowHandle fromHwnd(HWND window) {
-  return static_cast<WindowHandle>(reinterpret_cast<INT_PTR>(window));
-}
 
 // A list or text that the system could not give must not read as "no such window".
 [[noreturn]] void throwLastError(const char* call) {

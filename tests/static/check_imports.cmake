@@ -1,11 +1,12 @@
 cmake_minimum_required(VERSION 3.20)
-# Fails unless EXECUTABLE is a 32-bit GUI program that imports nothing but Windows' own DLLs.
+# Fails unless EXECUTABLE is a GUI program of the machine type EXPECTED_FORMAT (objdump's name for
+# it) that imports nothing but Windows' own DLLs.
 execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} OUTPUT_VARIABLE headers RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXECUTABLE}")
 endif()
-if(NOT headers MATCHES "file format pei-i386")
-  message(FATAL_ERROR "${EXECUTABLE} is not a 32-bit Windows executable")
+if(NOT headers MATCHES "file format ${EXPECTED_FORMAT}\n")
+  message(FATAL_ERROR "${EXECUTABLE} is not a ${EXPECTED_FORMAT} Windows executable")
 endif()
 if(NOT headers MATCHES "Subsystem[ \t]+0*2[ \t]")
   message(FATAL_ERROR "${EXECUTABLE} is not a GUI program")
