@@ -31,9 +31,14 @@ prepare_prefix "build/$build" ||
     "remove build/$build/wine-prefix and run the demo again"
 wine="build/$build/wine"
 
-# The stand-in host keeps its variables in this journal; the variable exists before the run.
-export HALVIK_HOST_STORE="$PWD/build/demo-host.txt"
-printf 'CreateVar\tNotepadState\n' >"$HALVIK_HOST_STORE"
+# The stand-in host keeps a journal per variable in the directory its registry value names; the
+# variable exists before the run.
+journals="$PWD/build/demo-host"
+mkdir -p "$journals"
+printf 'CreateVar\n' >"$journals/NotepadState.txt"
+"$wine" reg add 'HKCU\Software\Halvik\StandInHost' /v Journals /d "$("$wine" winepath -w "$journals")" \
+  /f >/dev/null 2>&1 || fail "the stand-in host's journal could not be set up" \
+  "remove build/$build/wine-prefix and run the demo again"
 
 notepad_open() { xwininfo -root -tree 2>/dev/null | grep -q '"Untitled - Notepad"'; }
 
@@ -54,7 +59,7 @@ ended=$(date +%s.%N)
 
 echo "halvik.exe \"Untitled - Notepad|NotepadState\" took $(printf '%.1f' "$(echo "$ended - $started" | bc)") s"
 echo "NotepadState received, in order:"
-awk -F '\t' '$1 == "SaveVar" && $2 == "NotepadState" { print "  " $3 }' "$HALVIK_HOST_STORE"
+awk -F '\t' '$1 == "SaveVar" { print "  " $2 }' "$journals/NotepadState.txt"
 if notepad_open; then
   echo "notepad is still open"
   exit 1

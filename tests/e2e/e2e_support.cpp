@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include "stand_in_host.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -103,38 +105,78 @@ Target startTarget(const std::wstring& title, const std::wstring& options) {
   return target;
 }
 
-HostJournal::HostJournal() {
-  wchar_t directory[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, directory);
+namespace {
+
+// The directory of the stand-in host's journals, named where the host finds it.
+std::wstring journalDirectory() {
+  wchar_t temporary[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temporary);
+  const std::wstring directory = std::wstring(temporary) + L"halvik-host";
+  CreateDirectoryW(directory.c_str(), nullptr);
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Halvik\\StandInHost", L"Journals", REG_SZ,
+                  directory.c_str(), static_cast<DWORD>((directory.size() + 1) * sizeof(wchar_t)));
+  return directory;
+}
+
+bool startsWith(const std::string& text, const std::string& start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+}  // namespace
+
+HostJournal::HostJournal(HostKind kind)
+    : outOfProcess_(L"HALVIK_HOST_OUT_OF_PROCESS", kind == HostKind::OutOfProcess ? L"1" : L"0") {
   static std::atomic<int> counter{0};
-  path_ = std::wstring(directory) + L"halvik-host-" + std::to_wstring(GetCurrentProcessId()) +
-          L"-" + std::to_wstring(++counter) + L".txt";
-  DeleteFileW(path_.c_str());
-  std::ofstream(path_.c_str()).close();
-  SetEnvironmentVariableW(L"HALVIK_HOST_STORE", path_.c_str());
+  name_ = L"State" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(++counter);
+  stem_ = journalDirectory() + L"\\" + name_;
+  DeleteFileW((stem_ + L".txt").c_str());
+  DeleteFileW((stem_ + L".mode").c_str());
 }
 
+// A host call left hanging by the test ends with it.
 HostJournal::~HostJournal() {
-  SetEnvironmentVariableW(L"HALVIK_HOST_STORE", nullptr);
-  DeleteFileW(path_.c_str());
+  const win32::UniqueHandle release(
+      CreateEventW(nullptr, TRUE, TRUE, stand_in_host::ReleaseEventName(name_).c_str()));
+  if (release) SetEvent(release.get());
+  DeleteFileW((stem_ + L".txt").c_str());
+  DeleteFileW((stem_ + L".mode").c_str());
 }
 
-void HostJournal::createVariable(const std::string& name) {
-  std::ofstream(path_.c_str(), std::ios::app) << "CreateVar\t" << name << "\n";
+void HostJournal::createVariable() const {
+  std::ofstream((stem_ + L".txt").c_str(), std::ios::app) << "CreateVar\n";
 }
 
-std::vector<std::string> HostJournal::lines() const {
-  std::ifstream journal(path_.c_str());
+void HostJournal::setMode(const std::string& mode) const {
+  std::ofstream((stem_ + L".mode").c_str()) << mode;
+}
+
+std::vector<std::string> HostJournal::allLines() const {
+  std::ifstream journal((stem_ + L".txt").c_str());
   std::vector<std::string> all;
   for (std::string line; std::getline(journal, line);) all.push_back(line);
   return all;
 }
 
-std::vector<int> HostJournal::saved(const std::string& name) const {
-  const std::string prefix = "SaveVar\t" + name + "\t";
+std::vector<std::string> HostJournal::lines() const {
+  std::vector<std::string> calls;
+  for (const auto& line : allLines()) {
+    if (!startsWith(line, "Types\t")) calls.push_back(line);
+  }
+  return calls;
+}
+
+std::vector<std::string> HostJournal::argumentTypes() const {
+  std::vector<std::string> types;
+  for (const auto& line : allLines()) {
+    if (startsWith(line, "Types\t")) types.push_back(line.substr(6));
+  }
+  return types;
+}
+
+std::vector<int> HostJournal::saved() const {
   std::vector<int> values;
   for (const auto& line : lines()) {
-    if (line.rfind(prefix, 0) == 0) values.push_back(std::stoi(line.substr(prefix.size())));
+    if (startsWith(line, "SaveVar\t")) values.push_back(std::stoi(line.substr(8)));
   }
   return values;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,23 +44,6 @@ struct Target {
 };
 Target startTarget(const std::wstring& title, const std::wstring& options = L"");
 
-// The stand-in host's journal for one test: every call the host received, one line each.
-class HostJournal {
- public:
-  HostJournal();
-  ~HostJournal();
-  HostJournal(const HostJournal&) = delete;
-  HostJournal& operator=(const HostJournal&) = delete;
-
-  void createVariable(const std::string& name);
-  std::vector<std::string> lines() const;
-  // The values the variable received, in order.
-  std::vector<int> saved(const std::string& name) const;
-
- private:
-  std::wstring path_;
-};
-
 // Sets an environment variable that the programs a test starts inherit, for the test's length.
 class ScopedEnvironment {
  public:
@@ -72,6 +56,41 @@ class ScopedEnvironment {
 
  private:
   const wchar_t* name_;
+};
+
+// Which of the stand-in hosts a test reports to: the DLL in Halvik's own process, or the server
+// program in a process of its own, as the real host runs.
+enum class HostKind { InProcess, OutOfProcess };
+inline void PrintTo(HostKind kind, std::ostream* out) {
+  *out << (kind == HostKind::InProcess ? "in process" : "out of process");
+}
+
+// One host variable for one test, named as no other test names one, and its journal: every call
+// the stand-in host received for it, one line each ("SaveVar\t0", "GetVar", …).
+class HostJournal {
+ public:
+  explicit HostJournal(HostKind kind = HostKind::InProcess);
+  ~HostJournal();
+  HostJournal(const HostJournal&) = delete;
+  HostJournal& operator=(const HostJournal&) = delete;
+
+  const std::wstring& name() const { return name_; }
+  // The host knows the variable before the run.
+  void createVariable() const;
+  // "fail": every call on the variable fails; "hang": no call on it ever answers.
+  void setMode(const std::string& mode) const;
+  std::vector<std::string> lines() const;
+  // How each call passed its arguments: "SaveVar\tref BSTR, ref I2", …
+  std::vector<std::string> argumentTypes() const;
+  // The values the variable received, in order.
+  std::vector<int> saved() const;
+
+ private:
+  std::vector<std::string> allLines() const;
+
+  std::wstring stem_;  // the journal's path without its extension
+  std::wstring name_;
+  ScopedEnvironment outOfProcess_;
 };
 
 // Runs halvik.exe with exactly this argument text and waits for it to end; returns the seconds it

@@ -12,20 +12,65 @@ using Lines = std::vector<std::string>;
 
 constexpr DWORD StillActive = 259;
 
-TEST(HalvikRun, TitleNobodyHasEndsPromptlyWithNotFound) {
-  HostJournal host;
-  host.createVariable("State");
-  const double seconds = runHalvik(uniqueTitle(L"Nobody") + L"|State", 30000);
+// What Halvik tells the host, against the host in its own process and in a process of its own.
+class HostReport : public ::testing::TestWithParam<HostKind> {
+ protected:
+  HostJournal host{GetParam()};
+};
+
+INSTANTIATE_TEST_SUITE_P(BothHosts, HostReport,
+                         ::testing::Values(HostKind::InProcess, HostKind::OutOfProcess),
+                         [](const auto& kind) {
+                           return kind.param == HostKind::InProcess ? "InProcess" : "OutOfProcess";
+                         });
+
+TEST_P(HostReport, TitleNobodyHasEndsPromptlyWithNotFound) {
+  host.createVariable();
+  const double seconds = runHalvik(uniqueTitle(L"Nobody") + L"|" + host.name(), 30000);
   EXPECT_LT(seconds, 10.0);
-  EXPECT_EQ(host.lines(), (Lines{"CreateVar\tState", "SaveVar\tState\t0", "GetVar\tState",
-                                 "SaveVar\tState\t-1"}));
+  EXPECT_EQ(host.lines(), (Lines{"CreateVar", "SaveVar\t0", "GetVar", "SaveVar\t-1"}));
+  // The name goes as a text reference, the value as a reference to a 16-bit integer.
+  EXPECT_EQ(host.argumentTypes(),
+            (Lines{"SaveVar\tref BSTR, ref I2", "GetVar\tref BSTR", "SaveVar\tref BSTR, ref I2"}));
 }
 
-TEST(HalvikRun, NoTargetIsReportedTwice) {
-  HostJournal host;
-  host.createVariable("Status");
-  runHalvik(L"|Status", 30000);
-  EXPECT_EQ(host.saved("Status"), (Values{-3, -3}));
+TEST_P(HostReport, NoTargetIsReportedTwice) {
+  host.createVariable();
+  runHalvik(L"|" + host.name(), 30000);
+  EXPECT_EQ(host.saved(), (Values{-3, -3}));
+}
+
+TEST_P(HostReport, MissingVariableIsCreatedOnlyAtTheEnd) {
+  runHalvik(uniqueTitle(L"Nobody") + L"|" + host.name(), 30000);
+  EXPECT_EQ(host.lines(), (Lines{"GetVar", "CreateVar", "SaveVar\t-1"}));
+  EXPECT_EQ(host.argumentTypes(), (Lines{"SaveVar\tref BSTR, ref I2", "GetVar\tref BSTR",
+                                         "CreateVar\tref BSTR", "SaveVar\tref BSTR, ref I2"}));
+}
+
+TEST_P(HostReport, HostThatFailsEveryCallChangesNothingOfTheShutdown) {
+  host.createVariable();
+  host.setMode("fail");
+  const auto title = uniqueTitle(L"Failing Host");
+  const auto target = startTarget(title);
+  runHalvik(title + L"|" + host.name(), 30000);
+  EXPECT_TRUE(target.process.waitForExit(0));
+  EXPECT_EQ(host.lines(), (Lines{"CreateVar", "Failed\tSaveVar", "Failed\tGetVar",
+                                 "Failed\tCreateVar", "Failed\tSaveVar"}));
+}
+
+// The first call never answers: it costs its time limit, every later call fails at once, and the
+// shutdown runs as it would without a host.
+TEST_P(HostReport, HostThatNeverAnswersCostsOneCallLimit) {
+  host.createVariable();
+  host.setMode("hang");
+  const auto title = uniqueTitle(L"Hung Host");
+  const auto target = startTarget(title, L"--exit-code=7");
+  const double seconds = runHalvik(title + L"|" + host.name(), 90000);
+  EXPECT_GE(seconds, 30.0);
+  EXPECT_LT(seconds, 45.0);
+  ASSERT_TRUE(target.process.waitForExit(0));
+  EXPECT_EQ(target.process.exitCode(), 7u);  // it closed itself on the request
+  EXPECT_EQ(host.lines(), (Lines{"CreateVar", "Hung\tSaveVar"}));
 }
 
 TEST(HalvikRun, WithoutVariableTheHostIsNotContacted) {
@@ -35,44 +80,25 @@ TEST(HalvikRun, WithoutVariableTheHostIsNotContacted) {
   EXPECT_EQ(host.lines(), Lines{});
 }
 
-TEST(HalvikRun, MissingVariableIsCreatedOnlyAtTheEnd) {
-  HostJournal host;
-  runHalvik(uniqueTitle(L"Nobody") + L"|Fresh", 30000);
-  EXPECT_EQ(host.lines(), (Lines{"GetVar\tFresh", "CreateVar\tFresh", "SaveVar\tFresh\t-1"}));
-}
-
-TEST(HalvikRun, HostThatFailsEveryCallChangesNothingOfTheShutdown) {
-  HostJournal host;
-  host.createVariable("State");
-  const ScopedEnvironment failing(L"HALVIK_HOST_FAIL", L"1");
-  const auto title = uniqueTitle(L"Failing Host");
-  const auto target = startTarget(title);
-  runHalvik(title + L"|State", 30000);
-  EXPECT_TRUE(target.process.waitForExit(0));
-  EXPECT_EQ(host.lines(),
-            (Lines{"CreateVar\tState", "Failed\tSaveVar\tState", "Failed\tGetVar\tState",
-                   "Failed\tCreateVar\tState", "Failed\tSaveVar\tState"}));
-}
-
 TEST(HalvikRun, AbsentHostChangesNothingOfTheShutdown) {
   HostJournal host;
-  host.createVariable("State");
+  host.createVariable();
   const ScopedEnvironment absent(L"HALVIK_HOST_ABSENT", L"1");
   const auto title = uniqueTitle(L"Absent Host");
   const auto target = startTarget(title);
-  const double seconds = runHalvik(title + L"|State", 30000);
+  const double seconds = runHalvik(title + L"|" + host.name(), 30000);
   EXPECT_TRUE(target.process.waitForExit(0));
   EXPECT_LT(seconds, 10.0);  // a failed activation may cost Wine a few seconds
-  EXPECT_EQ(host.lines(), Lines{"CreateVar\tState"});
+  EXPECT_EQ(host.lines(), Lines{"CreateVar"});
 }
 
 TEST(HalvikRun, PromptCloseIsReportedAfterAboutOneSecond) {
   HostJournal host;
-  host.createVariable("State");
+  host.createVariable();
   const auto title = uniqueTitle(L"Prompt");
   const auto target = startTarget(title, L"--exit-code=7");
-  const double seconds = runHalvik(title + L"|State");
-  EXPECT_EQ(host.saved("State"), (Values{0, 1}));
+  const double seconds = runHalvik(title + L"|" + host.name());
+  EXPECT_EQ(host.saved(), (Values{0, 1}));
   EXPECT_GE(seconds, 0.9);
   EXPECT_LT(seconds, 5.0);
   ASSERT_TRUE(target.process.waitForExit(5000));
@@ -81,21 +107,21 @@ TEST(HalvikRun, PromptCloseIsReportedAfterAboutOneSecond) {
 
 TEST(HalvikRun, ClosesByProcessId) {
   HostJournal host;
-  host.createVariable("State");
+  host.createVariable();
   const auto target = startTarget(uniqueTitle(L"By Process"), L"--on-close=delay:1500");
-  const double seconds = runHalvik(std::to_wstring(target.process.id()) + L"|State");
-  EXPECT_EQ(host.saved("State"), (Values{0, 1}));
+  const double seconds = runHalvik(std::to_wstring(target.process.id()) + L"|" + host.name());
+  EXPECT_EQ(host.saved(), (Values{0, 1}));
   EXPECT_GE(seconds, 1.9);
   EXPECT_LT(seconds, 6.0);
 }
 
 TEST(HalvikRun, IgnoredCloseRequestEndsInAForcedEnd) {
   HostJournal host;
-  host.createVariable("State");
+  host.createVariable();
   const auto title = uniqueTitle(L"Stubborn");
   const auto target = startTarget(title, L"--on-close=ignore");
-  const double seconds = runHalvik(title + L"|State");
-  EXPECT_EQ(host.saved("State"), (Values{0, 2}));
+  const double seconds = runHalvik(title + L"|" + host.name());
+  EXPECT_EQ(host.saved(), (Values{0, 2}));
   EXPECT_GE(seconds, 50.0);
   EXPECT_LT(seconds, 70.0);
   ASSERT_TRUE(target.process.waitForExit(5000));
@@ -104,22 +130,22 @@ TEST(HalvikRun, IgnoredCloseRequestEndsInAForcedEnd) {
 
 TEST(HalvikRun, UnansweredSaveQuestionEndsInAForcedEnd) {
   HostJournal host;
-  host.createVariable("State");
+  host.createVariable();
   const auto title = uniqueTitle(L"Unsaved");
   const auto target = startTarget(title, L"--on-close=ask");
-  runHalvik(title + L"|State");
-  EXPECT_EQ(host.saved("State"), (Values{0, 2}));
+  runHalvik(title + L"|" + host.name());
+  EXPECT_EQ(host.saved(), (Values{0, 2}));
   EXPECT_TRUE(target.process.waitForExit(5000));
 }
 
 TEST(HalvikRun, TitleKeptByAnotherProcessAfterTheTargetClosed) {
   HostJournal host;
-  host.createVariable("State");
+  host.createVariable();
   const auto title = uniqueTitle(L"Twin");
   const auto target = startTarget(title, L"--topmost");
   const auto twin = startTarget(title + L" (copy)", L"--on-close=ignore");
-  const double seconds = runHalvik(title + L"|State");
-  EXPECT_EQ(host.saved("State"), (Values{0, 3}));
+  const double seconds = runHalvik(title + L"|" + host.name());
+  EXPECT_EQ(host.saved(), (Values{0, 3}));
   EXPECT_GE(seconds, 50.0);
   EXPECT_LT(seconds, 70.0);
   EXPECT_FALSE(twin.process.waitForExit(0));  // never touched
@@ -127,12 +153,12 @@ TEST(HalvikRun, TitleKeptByAnotherProcessAfterTheTargetClosed) {
 
 TEST(HalvikRun, TitleKeptByAnotherProcessAfterTheTargetWasEnded) {
   HostJournal host;
-  host.createVariable("State");
+  host.createVariable();
   const auto title = uniqueTitle(L"Stubborn Twin");
   const auto target = startTarget(title, L"--topmost --on-close=ignore");
   const auto twin = startTarget(title + L" (copy)", L"--on-close=ignore");
-  const double seconds = runHalvik(title + L"|State");
-  EXPECT_EQ(host.saved("State"), (Values{0, 4}));
+  const double seconds = runHalvik(title + L"|" + host.name());
+  EXPECT_EQ(host.saved(), (Values{0, 4}));
   EXPECT_GE(seconds, 100.0);
   EXPECT_LT(seconds, 130.0);
   EXPECT_TRUE(target.process.waitForExit(0));
@@ -143,21 +169,21 @@ TEST(HalvikRun, TitleKeptByAnotherProcessAfterTheTargetWasEnded) {
 // editor is on the desktop at the same time.
 TEST(HalvikRun, ClosesWinesNotepadByTitleAndByProcessId) {
   HostJournal host;
-  host.createVariable("NotepadState");
+  host.createVariable();
   const std::wstring notepad = L"notepad.exe";
   {
     StartedProcess editor(notepad);
     ASSERT_NE(waitForWindow(L"Untitled - Notepad"), nullptr);
-    runHalvik(L"Untitled - Notepad|NotepadState");
+    runHalvik(L"Untitled - Notepad|" + host.name());
     EXPECT_TRUE(editor.waitForExit(5000));
   }
   {
     StartedProcess editor(notepad);
     ASSERT_NE(waitForWindow(L"Untitled - Notepad"), nullptr);
-    runHalvik(std::to_wstring(editor.id()) + L"|NotepadState");
+    runHalvik(std::to_wstring(editor.id()) + L"|" + host.name());
     EXPECT_TRUE(editor.waitForExit(5000));
   }
-  EXPECT_EQ(host.saved("NotepadState"), (Values{0, 1, 0, 1}));
+  EXPECT_EQ(host.saved(), (Values{0, 1, 0, 1}));
 }
 
 }  // namespace

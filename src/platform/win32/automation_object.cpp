@@ -28,52 +28,83 @@ VARIANTARG integerReference(SHORT& value) {
   return argument;
 }
 
-}  // namespace
-
-AutomationObject::AutomationObject(const std::wstring& progId) {
-  CLSID classId;
-  throwIfFailed(CLSIDFromProgID(progId.c_str(), &classId), "no such automation object");
-  throwIfFailed(CoCreateInstance(classId, nullptr, CLSCTX_SERVER, IID_IDispatch,
-                                 reinterpret_cast<void**>(dispatch_.GetAddressOf())),
-                "automation object could not be created");
-}
-
-void AutomationObject::SaveVar(const std::wstring& name, std::int16_t value) {
-  UniqueBstr nameText(name);
-  SHORT valueCopy = value;
-  // Automation passes arguments last first.
-  VARIANTARG arguments[] = {integerReference(valueCopy), textReference(nameText)};
-  invoke(L"SaveVar", DISPATCH_METHOD, arguments, 2, nullptr);
-}
-
-std::optional<std::wstring> AutomationObject::GetVar(const std::wstring& name) {
-  UniqueBstr nameText(name);
-  VARIANTARG arguments[] = {textReference(nameText)};
-  UniqueVariant answer;
-  invoke(L"GetVar", DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, 1, answer.get());
-  if ((*answer).vt != VT_BSTR) return std::nullopt;
-  return std::wstring((*answer).bstrVal, SysStringLen((*answer).bstrVal));
-}
-
-void AutomationObject::CreateVar(const std::wstring& name) {
-  UniqueBstr nameText(name);
-  VARIANTARG arguments[] = {textReference(nameText)};
-  invoke(L"CreateVar", DISPATCH_METHOD, arguments, 1, nullptr);
-}
-
-void AutomationObject::invoke(const wchar_t* member, WORD flags, VARIANTARG* argumentsLastFirst,
-                              UINT argumentCount, VARIANT* result) {
+void invoke(IDispatch& object, const wchar_t* member, WORD flags, VARIANTARG* argumentsLastFirst,
+            UINT argumentCount, VARIANT* result) {
   LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
   DISPID memberId = DISPID_UNKNOWN;
-  throwIfFailed(dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &memberId),
+  throwIfFailed(object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &memberId),
                 "no such member");
 
   DISPPARAMS parameters{argumentsLastFirst, nullptr, argumentCount, 0};
   UniqueExcepInfo exception;
   UINT badArgument = 0;
-  const HRESULT invoked = dispatch_->Invoke(memberId, IID_NULL, LOCALE_USER_DEFAULT, flags,
-                                            &parameters, result, exception.get(), &badArgument);
+  const HRESULT invoked = object.Invoke(memberId, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
+                                        result, exception.get(), &badArgument);
   throwIfFailed(invoked, "automation call failed");
+}
+
+}  // namespace
+
+AutomationObject::AutomationObject(const std::wstring& progId) {
+  thread_.run(
+      [dispatch = dispatch_, progId] {
+        CLSID classId;
+        throwIfFailed(CLSIDFromProgID(progId.c_str(), &classId), "no such automation object");
+        throwIfFailed(CoCreateInstance(classId, nullptr, CLSCTX_SERVER, IID_IDispatch,
+                                       reinterpret_cast<void**>(dispatch->GetAddressOf())),
+                      "automation object could not be created");
+      },
+      ActivationLimitMilliseconds);
+}
+
+AutomationObject::~AutomationObject() {
+  // Releasing the object is a call on the host too. When it fails or runs past its limit, the
+  // reference is passed over: the run is ending, and the process with it.
+  try {
+    thread_.run([dispatch = dispatch_] { dispatch->Reset(); }, CallLimitMilliseconds);
+  } catch (const Failure&) {
+    // Passed over by design.
+  }
+}
+
+void AutomationObject::SaveVar(const std::wstring& name, std::int16_t value) {
+  thread_.run(
+      [dispatch = dispatch_, name, value] {
+        UniqueBstr nameText(name);
+        SHORT valueCopy = value;
+        // Automation passes arguments last first.
+        VARIANTARG arguments[] = {integerReference(valueCopy), textReference(nameText)};
+        invoke(*dispatch->Get(), L"SaveVar", DISPATCH_METHOD, arguments, 2, nullptr);
+      },
+      CallLimitMilliseconds);
+}
+
+std::optional<std::wstring> AutomationObject::GetVar(const std::wstring& name) {
+  // The answer belongs to the call: a late one must not write where this caller has moved on.
+  auto answer = std::make_shared<std::optional<std::wstring>>();
+  thread_.run(
+      [dispatch = dispatch_, name, answer] {
+        UniqueBstr nameText(name);
+        VARIANTARG arguments[] = {textReference(nameText)};
+        UniqueVariant result;
+        invoke(*dispatch->Get(), L"GetVar", DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, 1,
+               result.get());
+        if ((*result).vt == VT_BSTR) {
+          *answer = std::wstring((*result).bstrVal, SysStringLen((*result).bstrVal));
+        }
+      },
+      CallLimitMilliseconds);
+  return *answer;
+}
+
+void AutomationObject::CreateVar(const std::wstring& name) {
+  thread_.run(
+      [dispatch = dispatch_, name] {
+        UniqueBstr nameText(name);
+        VARIANTARG arguments[] = {textReference(nameText)};
+        invoke(*dispatch->Get(), L"CreateVar", DISPATCH_METHOD, arguments, 1, nullptr);
+      },
+      CallLimitMilliseconds);
 }
 
 }  // namespace halvik::win32

@@ -10,11 +10,10 @@
 
 namespace halvik::win32 {
 
-// Initialises COM for the thread as a single-threaded apartment (the thread pumps messages) and
-// uninitialises it when the run is over.
+// Initialises COM for the thread in the given apartment model and uninitialises it at the end.
 class ComApartment {
  public:
-  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  explicit ComApartment(COINIT model) : initialised_(SUCCEEDED(CoInitializeEx(nullptr, model))) {}
   ~ComApartment() {
     if (initialised_) CoUninitialize();
   }

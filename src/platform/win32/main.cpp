@@ -3,13 +3,11 @@
 #include <exception>
 
 #include "driver/halvik_form.h"
-#include "platform/win32/com.h"
 #include "platform/win32/win32_platform.h"
 
 // Creates the one window object, which does the whole job as it loads, and exits. The exit status
 // carries no outcome: the host variable does.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  const halvik::win32::ComApartment apartment;
   halvik::win32::Win32Platform platform;
   try {
     halvik::HalvikForm form(platform);

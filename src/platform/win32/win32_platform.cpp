@@ -6,6 +6,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/automation_object.h"
+#include "platform/win32/message_pump.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/window_handle.h"
 
@@ -161,13 +162,7 @@ bool Win32Platform::messageWaiting() {
   return PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD) != FALSE;
 }
 
-void Win32Platform::dispatchAllMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
+void Win32Platform::dispatchAllMessages() { dispatchWaitingMessages(); }
 
 std::unique_ptr<HostAutomation> Win32Platform::createObject(const std::wstring& progId) {
   return std::make_unique<AutomationObject>(progId);

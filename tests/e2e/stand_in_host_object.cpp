@@ -1,18 +1,9 @@
-// Stand-in for the home-automation host's "homeseer.application" automation object, used by the
-// end-to-end tests so Halvik can be exercised under Wine without the real host installed.
-//
-// It is an in-process COM server exposing a hand-written IDispatch with SaveVar, GetVar and
-// CreateVar. Every call is recorded in a plain-text journal (path in HALVIK_HOST_STORE) that the
-// tests inspect afterwards and may seed beforehand with "CreateVar\t<name>" lines. The journal is
-// also the only state: it is re-read on every call, so the tests and the DLL never disagree.
-// Setting HALVIK_HOST_FAIL=1 makes every method fail, to exercise Halvik's error handling, and
-// HALVIK_HOST_ABSENT=1 refuses to create the object at all, as if the host were not installed.
+// The host object and its journal, shared by the in-process and the out-of-process stand-in.
 
-#include <windows.h>  // Own block so it stays first: the OLE headers rely on it.
+#include "stand_in_host.h"
 
 #include <ole2.h>
 #include <oleauto.h>
-#include <olectl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,17 +15,30 @@
 #include "platform/win32/com.h"
 #include "platform/win32/unique_handle.h"
 
+namespace stand_in_host {
 namespace {
 
-// {87AE71F0-CD12-4097-96B0-EA5144124DE7}
-const CLSID kClsid = {0x87ae71f0, 0xcd12, 0x4097, {0x96, 0xb0, 0xea, 0x51, 0x44, 0x12, 0x4d, 0xe7}};
-const wchar_t kClsidText[] = L"{87AE71F0-CD12-4097-96B0-EA5144124DE7}";
-const wchar_t kProgId[] = L"homeseer.application";
-const wchar_t kDescription[] = L"Halvik test stand-in for the home-automation host";
-
-HMODULE g_module = nullptr;
+// Long enough to outlast any run of the program, short enough to end a forgotten hang.
+constexpr DWORD HangLimitMilliseconds = 240000;
 LONG g_live_objects = 0;
 LONG g_server_locks = 0;
+LONG g_calls_in_progress = 0;
+ULONGLONG g_last_activity = GetTickCount64();
+
+// Marks a call under way for as long as it lives.
+class Activity {
+ public:
+  Activity() {
+    InterlockedIncrement(&g_calls_in_progress);
+    g_last_activity = GetTickCount64();
+  }
+  ~Activity() {
+    g_last_activity = GetTickCount64();
+    InterlockedDecrement(&g_calls_in_progress);
+  }
+  Activity(const Activity&) = delete;
+  Activity& operator=(const Activity&) = delete;
+};
 
 enum : DISPID { kSaveVar = 1, kGetVar = 2, kCreateVar = 3 };
 
@@ -51,20 +55,15 @@ const Method kMethods[] = {{L"SaveVar", "SaveVar", kSaveVar, 2},
 using ScopedVariant = halvik::win32::UniqueVariant;
 using ScopedHandle = halvik::win32::UniqueHandle;
 
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using ScopedKey = std::unique_ptr<HKEY__, KeyCloser>;
-
-// Returns false when the variable is not set at all (distinct from set-but-empty).
-bool GetEnv(const wchar_t* name, std::wstring* value) {
-  DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-  if (size == 0) return false;
-  value->assign(size, L'\0');
-  DWORD len = GetEnvironmentVariableW(name, &(*value)[0], size);
-  if (len == 0 || len >= size) return false;
-  value->resize(len);
-  return true;
+// The journal directory from the registry; empty when none is set.
+std::wstring JournalDirectory() {
+  wchar_t directory[MAX_PATH] = {};
+  DWORD bytes = sizeof directory - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CURRENT_USER, JournalsKey, JournalsValue, RRF_RT_REG_SZ, nullptr, directory,
+                   &bytes) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  return directory;
 }
 
 std::string ToUtf8(const wchar_t* text, int len) {
@@ -138,9 +137,9 @@ struct VarState {
   short value = 0;
 };
 
-VarState LookUp(const std::string& journal, const std::string& name) {
-  const std::string created = "CreateVar\t" + name;
-  const std::string saved_prefix = "SaveVar\t" + name + "\t";
+// A variable's journal: "CreateVar" makes it exist, "SaveVar\t<value>" stores a value.
+VarState LookUp(const std::string& journal) {
+  const std::string saved_prefix = "SaveVar\t";
   VarState state;
   size_t start = 0;
   while (start < journal.size()) {
@@ -149,7 +148,7 @@ VarState LookUp(const std::string& journal, const std::string& name) {
     std::string line = journal.substr(start, end - start);
     // Tolerate seed files written with Windows line endings.
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line == created) {
+    if (line == "CreateVar") {
       state.exists = true;
     } else if (line.compare(0, saved_prefix.size(), saved_prefix) == 0) {
       state.saved = true;
@@ -161,13 +160,34 @@ VarState LookUp(const std::string& journal, const std::string& name) {
   return state;
 }
 
+// How the caller passed each argument, in the order written: "ref BSTR", "ref I2", "BSTR", ….
+std::string ArgumentTypes(const DISPPARAMS& params) {
+  std::string types;
+  for (UINT index = params.cArgs; index-- > 0;) {
+    const VARTYPE type = params.rgvarg[index].vt;
+    if (!types.empty()) types += ", ";
+    if (type & VT_BYREF) types += "ref ";
+    switch (type & VT_TYPEMASK) {
+      case VT_BSTR:
+        types += "BSTR";
+        break;
+      case VT_I2:
+        types += "I2";
+        break;
+      default:
+        types += "type " + std::to_string(type & VT_TYPEMASK);
+    }
+  }
+  return types;
+}
+
 HRESULT Fail(EXCEPINFO* info, const wchar_t* description) {
   if (info) {
     ZeroMemory(info, sizeof *info);
     info->wCode = 0;
     info->scode = E_FAIL;
     // Ownership of both strings passes to the caller, as IDispatch::Invoke requires.
-    info->bstrSource = SysAllocString(kProgId);
+    info->bstrSource = SysAllocString(ProgId);
     info->bstrDescription = SysAllocString(description);
   }
   return DISP_E_EXCEPTION;
@@ -208,20 +228,39 @@ HRESULT Run(const Method& method, const DISPPARAMS& params, VARIANT* result, EXC
     value = V_I2(value_arg.get());
   }
 
-  std::wstring path;
-  if (!GetEnv(L"HALVIK_HOST_STORE", &path)) path.clear();
-  const std::string tail = std::string(method.journal_name) + "\t" + name;
-  JournalLock lock;
-
-  std::wstring fail_flag;
-  if (GetEnv(L"HALVIK_HOST_FAIL", &fail_flag) && fail_flag == L"1") {
-    AppendLine(path, "Failed\t" + tail + "\n");
-    return Fail(info, L"Host told to fail");
+  // Names become file names: only letters, digits, '-' and '_' may reach the disk.
+  if (name.empty() || name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                             "0123456789-_") != std::string::npos) {
+    return Fail(info, L"Variable name unfit for a journal file");
+  }
+  const std::wstring directory = JournalDirectory();
+  const std::wstring stem =
+      directory.empty() ? std::wstring() : directory + L"\\" + std::wstring(name_bstr);
+  const std::wstring path = directory.empty() ? std::wstring() : stem + L".txt";
+  std::string mode;
+  if (!stem.empty()) ReadJournal(stem + L".mode", &mode);
+  const std::string tail = method.journal_name;
+  {
+    JournalLock lock;
+    AppendLine(path, "Types\t" + tail + "\t" + ArgumentTypes(params) + "\n");
+    if (mode.compare(0, 4, "fail") == 0) {
+      AppendLine(path, "Failed\t" + tail + "\n");
+      return Fail(info, L"Host told to fail");
+    }
+    if (mode.compare(0, 4, "hang") == 0) AppendLine(path, "Hung\t" + tail + "\n");
+  }
+  // Answers no earlier than the test that asked for it lets it go, and then with a failure.
+  if (mode.compare(0, 4, "hang") == 0) {
+    const ScopedHandle released(
+        CreateEventW(nullptr, TRUE, FALSE, ReleaseEventName(name_bstr).c_str()));
+    if (released) WaitForSingleObject(released.get(), HangLimitMilliseconds);
+    return Fail(info, L"Host told to hang");
   }
 
+  JournalLock lock;
   std::string journal;
   if (!ReadJournal(path, &journal)) return Fail(info, L"Cannot read the journal");
-  const VarState state = LookUp(journal, name);
+  const VarState state = LookUp(journal);
 
   if (method.id == kSaveVar) {
     if (!state.exists) return Fail(info, L"Variable does not exist");
@@ -249,7 +288,10 @@ HRESULT Run(const Method& method, const DISPPARAMS& params, VARIANT* result, EXC
 
 class HostObject : public IDispatch {
  public:
-  HostObject() { InterlockedIncrement(&g_live_objects); }
+  HostObject() {
+    InterlockedIncrement(&g_live_objects);
+    g_last_activity = GetTickCount64();
+  }
   virtual ~HostObject() { InterlockedDecrement(&g_live_objects); }
 
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
@@ -307,6 +349,7 @@ class HostObject : public IDispatch {
     if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
     if (params->cArgs != method->arg_count) return DISP_E_BADPARAMCOUNT;
     if (result) VariantInit(result);
+    const Activity activity;
     try {
       return Run(*method, *params, result, info, arg_err);
     } catch (...) {  // Only std::bad_alloc is possible; never let it cross the COM boundary.
@@ -355,75 +398,14 @@ class Factory : public IClassFactory {
 
 Factory g_factory;
 
-bool SetString(const std::wstring& subkey, const wchar_t* value_name, const std::wstring& data) {
-  HKEY raw = nullptr;
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &raw, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  ScopedKey key(raw);
-  const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
-  return RegSetValueExW(key.get(), value_name, 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(data.c_str()), bytes) == ERROR_SUCCESS;
-}
-
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD len = GetModuleFileNameW(g_module, &path[0], static_cast<DWORD>(path.size()));
-    if (len == 0) return std::wstring();
-    if (len < path.size()) return path.substr(0, len);
-    path.resize(path.size() * 2);
-  }
-}
-
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
-    DisableThreadLibraryCalls(instance);
-  }
-  return TRUE;
+IClassFactory* factory() { return &g_factory; }
+
+bool objectsAlive() { return g_live_objects != 0 || g_server_locks != 0; }
+
+ULONGLONG idleMilliseconds() {
+  return g_calls_in_progress != 0 ? 0 : GetTickCount64() - g_last_activity;
 }
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  std::wstring absent;
-  if (clsid != kClsid || (GetEnv(L"HALVIK_HOST_ABSENT", &absent) && absent == L"1")) {
-    return CLASS_E_CLASSNOTAVAILABLE;
-  }
-  return g_factory.QueryInterface(riid, ppv);
-}
-
-STDAPI DllCanUnloadNow() { return (g_live_objects == 0 && g_server_locks == 0) ? S_OK : S_FALSE; }
-
-STDAPI DllUnregisterServer() {
-  const std::wstring clsid_key = std::wstring(L"CLSID\\") + kClsidText;
-  LSTATUS a = RegDeleteTreeW(HKEY_CLASSES_ROOT, clsid_key.c_str());
-  LSTATUS b = RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
-  // Already absent counts as unregistered.
-  bool ok = (a == ERROR_SUCCESS || a == ERROR_FILE_NOT_FOUND) &&
-            (b == ERROR_SUCCESS || b == ERROR_FILE_NOT_FOUND);
-  return ok ? S_OK : SELFREG_E_CLASS;
-}
-
-STDAPI DllRegisterServer() {
-  try {
-    const std::wstring path = ModulePath();
-    if (path.empty()) return SELFREG_E_CLASS;
-    const std::wstring clsid_key = std::wstring(L"CLSID\\") + kClsidText;
-    const std::wstring server_key = clsid_key + L"\\InprocServer32";
-    const std::wstring prog_id = kProgId;
-    bool ok = SetString(prog_id, nullptr, kDescription) &&
-              SetString(prog_id + L"\\CLSID", nullptr, kClsidText) &&
-              SetString(clsid_key, nullptr, kDescription) && SetString(server_key, nullptr, path) &&
-              SetString(server_key, L"ThreadingModel", L"Apartment") &&
-              SetString(clsid_key + L"\\ProgID", nullptr, prog_id);
-    if (ok) return S_OK;
-  } catch (...) {  // std::bad_alloc from the key strings; fall through to clean up.
-  }
-  DllUnregisterServer();
-  return SELFREG_E_CLASS;
-}
+}  // namespace stand_in_host
