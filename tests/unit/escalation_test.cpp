@@ -40,6 +40,12 @@ TEST_F(Escalation, PromptCloseIsSeenAfterTheFirstFullSecond) {
   EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 1}));
 }
 
+TEST_F(Escalation, WindowGoneAtOnceIsStillSeenOnlyAfterTheFirstFullSecond) {
+  desktop.window(editorWindow).onClose = [&] { desktop.destroyWindow(editorWindow); };
+  EXPECT_EQ(run(), OutcomeClosed);
+  EXPECT_EQ(desktop.now(), seconds(1));
+}
+
 TEST_F(Escalation, SlowCloseWithinTheGracePeriodIsStillAClose) {
   desktop.quitsOnClose(editorWindow, milliseconds(49500));
   EXPECT_EQ(run(), OutcomeClosed);
@@ -145,6 +151,14 @@ TEST_F(Escalation, WindowWalkThatFailsNeverReadsAsClosed) {
   EXPECT_EQ(run(), OutcomeProcessWindowGone);  // nothing can be known, so nothing is ended
   EXPECT_TRUE(desktop.terminations.empty());
   EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 3}));
+}
+
+TEST_F(Escalation, WindowWalkThatFailsAfterTheForcedEndIsReportedAsKillFailed) {
+  desktop.addWindow(L"Report.txt - Editor (read-only copy)", Other);
+  desktop.at(seconds(99) + milliseconds(500), [&] { desktop.windowWalkFails = true; });
+  EXPECT_EQ(run(), OutcomeKillFailed);  // without the failure: OutcomeKilledTitleRemains
+  EXPECT_EQ(desktop.terminations.size(), 1u);
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, -2}));
 }
 
 TEST_F(Escalation, WindowWalkThatFailsFromTheStartFindsNothing) {
