@@ -30,6 +30,13 @@ class OpenedProcess {
   virtual bool terminate(std::uint32_t exitCode) = 0;
 };
 
+// Keeps the system from giving the process's ID to another process, even after the process has
+// ended, for as long as it lives.
+class HeldProcess {
+ public:
+  virtual ~HeldProcess() = default;
+};
+
 enum class WaitWake { Signalled, Input, Timeout, Failed };
 
 // A manual-reset event, created unsignalled; closed by the destructor.
@@ -88,6 +95,9 @@ class Platform {
   virtual ProcessId currentProcessId() = 0;
   // Opens the process with all access rights; null when it cannot be opened.
   virtual std::unique_ptr<OpenedProcess> openProcess(ProcessId process) = 0;
+  // Holds the process with the least access that keeps its ID; null when it cannot be held (no
+  // such process, or access denied).
+  virtual std::unique_ptr<HeldProcess> holdProcess(ProcessId process) = 0;
 
   virtual Ticks monotonicTime() = 0;
   virtual CreatedEvent createEvent() = 0;

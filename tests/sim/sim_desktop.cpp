@@ -18,6 +18,11 @@ std::wstring upperCase(std::wstring text) {
   return text;
 }
 
+// An ended process that nothing holds is gone from the system: its ID may be given to another.
+bool isGone(const SimProcess& process) {
+  return process.exitCode != StillActive && process.holds == 0;
+}
+
 class SimOpenedProcess : public OpenedProcess {
  public:
   SimOpenedProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {}
@@ -33,6 +38,18 @@ class SimOpenedProcess : public OpenedProcess {
                 [desktop = &desktop_, id = id_, exitCode] { desktop->endProcess(id, exitCode); });
     return true;
   }
+
+ private:
+  SimDesktop& desktop_;
+  ProcessId id_;
+};
+
+class SimHeldProcess : public HeldProcess {
+ public:
+  SimHeldProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {
+    ++desktop_.process(id_).holds;
+  }
+  ~SimHeldProcess() override { --desktop_.process(id_).holds; }
 
  private:
   SimDesktop& desktop_;
@@ -156,6 +173,13 @@ void SimDesktop::endProcess(ProcessId id, std::uint32_t exitCode) {
                  windows_.end());
 }
 
+ProcessId SimDesktop::startProcess(ProcessId wantedId) {
+  ProcessId id = wantedId;
+  while (processes_.count(id) != 0 && !isGone(processes_.at(id))) ++id;
+  processes_[id] = SimProcess();
+  return id;
+}
+
 void SimDesktop::quitsOnClose(WindowHandle handle, Ticks after) {
   const ProcessId owner = window(handle).process;
   window(handle).onClose = [this, owner, after] {
@@ -268,6 +292,13 @@ std::unique_ptr<OpenedProcess> SimDesktop::openProcess(ProcessId id) {
   const auto known = processes_.find(id);
   if (known == processes_.end() || !known->second.canOpen) return nullptr;
   return std::make_unique<SimOpenedProcess>(*this, id);
+}
+
+std::unique_ptr<HeldProcess> SimDesktop::holdProcess(ProcessId id) {
+  if (beforeHold) beforeHold();
+  const auto known = processes_.find(id);
+  if (known == processes_.end() || !known->second.canHold || isGone(known->second)) return nullptr;
+  return std::make_unique<SimHeldProcess>(*this, id);
 }
 
 CreatedEvent SimDesktop::createEvent() {

@@ -121,6 +121,37 @@ TEST_F(Escalation, EmptyTitleOfAProcessThatClosesEndsWithoutForce) {
   EXPECT_TRUE(desktop.terminations.empty());
 }
 
+// The untitled target quits; a new process with a window starts while the run waits. Its ID must
+// not be the target's, or it would be taken for the target and ended.
+TEST_F(Escalation, IdOfTheTargetIsHeldUntilTheRunEnds) {
+  desktop.window(editorWindow).title = L"";
+  desktop.addWindow(L"Clock", Other);
+  desktop.quitsOnClose(editorWindow);
+  ProcessId newcomer = 0;
+  desktop.at(seconds(10), [&] { desktop.addWindow(L"", newcomer = desktop.startProcess(Editor)); });
+  EXPECT_EQ(run(L"100|State"), OutcomeProcessWindowGone);
+  EXPECT_NE(newcomer, Editor);
+  EXPECT_TRUE(desktop.terminations.empty());
+  EXPECT_EQ(desktop.process(Editor).holds, 0);
+}
+
+// The target ends and its ID passes to a new process between the window search and the hold.
+TEST_F(Escalation, ProcessIdReusedBeforeTheHoldIsNeverEnded) {
+  desktop.beforeHold = [&] {
+    desktop.endProcess(Editor, 0);
+    desktop.addWindow(L"Report.txt - Editor", desktop.startProcess(Editor));
+    desktop.beforeHold = nullptr;
+  };
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  EXPECT_TRUE(desktop.terminations.empty());
+}
+
+TEST_F(Escalation, ProcessThatCannotBeHeldIsNeverEnded) {
+  desktop.process(Editor).canHold = false;
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  EXPECT_TRUE(desktop.terminations.empty());
+}
+
 TEST_F(Escalation, NeverEndsItsOwnProcess) {
   const auto ownWindow = desktop.addWindow(L"Halvik", desktop.ownProcessId);
   desktop.raiseToTop(ownWindow);

@@ -64,6 +64,16 @@ class Win32OpenedProcess : public OpenedProcess {
   UniqueHandle process_;
 };
 
+// An open handle to a process keeps its ID from being reused, whatever the access it was opened
+// with.
+class Win32HeldProcess : public HeldProcess {
+ public:
+  explicit Win32HeldProcess(UniqueHandle process) : process_(std::move(process)) {}
+
+ private:
+  UniqueHandle process_;
+};
+
 class Win32WaitEvent : public WaitEvent {
  public:
   explicit Win32WaitEvent(UniqueHandle event) : event_(std::move(event)) {}
@@ -149,6 +159,14 @@ std::unique_ptr<OpenedProcess> Win32Platform::openProcess(ProcessId process) {
   UniqueHandle handle(OpenProcess(ProcessAllAccess, FALSE, static_cast<DWORD>(process)));
   if (!handle) return nullptr;
   return std::make_unique<Win32OpenedProcess>(std::move(handle));
+}
+
+std::unique_ptr<HeldProcess> Win32Platform::holdProcess(ProcessId process) {
+  // Any access keeps the ID. SYNCHRONIZE asks for little and, unlike
+  // PROCESS_QUERY_LIMITED_INFORMATION, is known before Vista, like the forced end's access.
+  UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process)));
+  if (!handle) return nullptr;
+  return std::make_unique<Win32HeldProcess>(std::move(handle));
 }
 
 Ticks Win32Platform::monotonicTime() {

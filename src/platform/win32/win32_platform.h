@@ -22,6 +22,7 @@ class Win32Platform : public Platform {
 
   ProcessId currentProcessId() override;
   std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override;
+  std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override;
 
   Ticks monotonicTime() override;
   CreatedEvent createEvent() override;
