@@ -27,7 +27,11 @@ class SimOpenedProcess : public OpenedProcess {
  public:
   SimOpenedProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {}
 
-  std::optional<std::uint32_t> exitCode() override { return desktop_.process(id_).exitCode; }
+  std::optional<std::uint32_t> exitCode() override {
+    const SimProcess& process = desktop_.process(id_);
+    if (!process.exitCodeReadable) return std::nullopt;
+    return process.exitCode;
+  }
 
   bool terminate(std::uint32_t exitCode) override {
     desktop_.terminations.push_back({id_, exitCode});

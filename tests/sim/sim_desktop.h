@@ -30,6 +30,7 @@ struct SimWindow {
 
 struct SimProcess {
   std::uint32_t exitCode = StillActive;
+  bool exitCodeReadable = true;
   bool canOpen = true;  // with all access rights
   bool canHold = true;
   int holds = 0;  // while any, the ID is not given to another process

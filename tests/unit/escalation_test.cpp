@@ -204,11 +204,13 @@ TEST(ForcedEnd, LeavesProcessesThatCannotBeEndedAlone) {
   desktop.process(1).exitCode = 0;
   desktop.process(2).exitCode = 3;
   desktop.process(3).canOpen = false;
+  desktop.process(5).exitCodeReadable = false;
 
   EXPECT_FALSE(form.Kill(1));  // ended with code 0: nothing is attempted
   EXPECT_FALSE(form.Kill(2));  // already ended: attempted, and refused by the system
   EXPECT_FALSE(form.Kill(3));
   EXPECT_FALSE(form.Kill(4));  // no such process
+  EXPECT_FALSE(form.Kill(5));  // no exit code to end it with: nothing is attempted
   EXPECT_FALSE(form.Kill(desktop.ownProcessId));
   EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{2, 3}}));
 }
