@@ -51,8 +51,11 @@ std::optional<std::wstring> AutomationObject::GetVar(const std::wstring& name) {
   VARIANTARG arguments[] = {textReference(nameText)};
   UniqueVariant answer;
   invoke(L"GetVar", DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, 1, answer.get());
-  if ((*answer).vt != VT_BSTR) return std::nullopt;
-  return std::wstring((*answer).bstrVal, SysStringLen((*answer).bstrVal));
+  // Text passed by reference is text all the same.
+  UniqueVariant value;
+  throwIfFailed(VariantCopyInd(value.get(), answer.get()), "answer could not be read");
+  if ((*value).vt != VT_BSTR) return std::nullopt;
+  return std::wstring((*value).bstrVal, SysStringLen((*value).bstrVal));
 }
 
 void AutomationObject::CreateVar(const std::wstring& name) {
