@@ -100,9 +100,23 @@ class Win32WaitEvent : public WaitEvent {
   UniqueHandle event_;
 };
 
-BOOL CALLBACK collectWindow(HWND window, LPARAM windows) {
-  reinterpret_cast<std::vector<WindowHandle>*>(windows)->push_back(fromHwnd(window));
-  return TRUE;
+// What a window walk collects, and whether it had to stop short.
+struct WindowWalk {
+  std::vector<WindowHandle> windows;
+  bool outOfMemory = false;
+};
+
+// No exception may unwind through the system's frames (MinGW's 32-bit exceptions cannot: the
+// program would abort), so running out of memory stops the walk here, to fail after it.
+BOOL CALLBACK collectWindow(HWND window, LPARAM walk) {
+  auto& collected = *reinterpret_cast<WindowWalk*>(walk);
+  try {
+    collected.windows.push_back(fromHwnd(window));
+    return TRUE;
+  } catch (...) {
+    collected.outOfMemory = true;
+    return FALSE;
+  }
 }
 
 }  // namespace
@@ -123,10 +137,13 @@ bool Win32Platform::containsIgnoringCase(const std::wstring& text, const std::ws
 }
 
 std::vector<WindowHandle> Win32Platform::topLevelWindows() {
-  std::vector<WindowHandle> windows;
-  if (!EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows)))
-    throwLastError("EnumWindows");
-  return windows;
+  WindowWalk walk;
+  const BOOL walked = EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&walk));
+  if (walk.outOfMemory) {
+    throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "HalvikForm", "EnumWindows");
+  }
+  if (!walked) throwLastError("EnumWindows");
+  return std::move(walk.windows);
 }
 
 WindowHandle Win32Platform::parentOrOwner(WindowHandle window) {
