@@ -12,12 +12,6 @@ namespace {
 
 constexpr std::uint32_t HostCallFailed = 0x80004005;  // E_FAIL
 
-std::wstring upperCase(std::wstring text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); });
-  return text;
-}
-
 // An ended process that nothing holds is gone from the system: its ID may be given to another.
 bool isGone(const SimProcess& process) {
   return process.exitCode != StillActive && process.holds == 0;
@@ -243,8 +237,14 @@ std::optional<double> SimDesktop::parseNumber(const std::wstring& text) {
   return std::nullopt;
 }
 
-bool SimDesktop::containsIgnoringCase(const std::wstring& text, const std::wstring& part) {
-  return upperCase(text).find(upperCase(part)) != std::wstring::npos;
+std::wstring SimDesktop::upperCase(const std::wstring& text) {
+  constexpr wchar_t DottedCapitalI = L'\u0130';
+  const bool turkishCasing = userLocale == L"tr-TR";
+  std::wstring upper = text;
+  for (wchar_t& c : upper) {
+    c = turkishCasing && c == L'i' ? DottedCapitalI : static_cast<wchar_t>(std::towupper(c));
+  }
+  return upper;
 }
 
 std::vector<WindowHandle> SimDesktop::topLevelWindows() {

@@ -89,6 +89,8 @@ class SimDesktop : public Platform {
   Ticks now() const { return now_; }
   std::wstring commandLineText = L"halvik.exe";
   ProcessId ownProcessId = 7000;
+  // The user's locale; only its casing of i matters here, which "tr-TR" maps to İ.
+  std::wstring userLocale = L"en-US";
   // What changes on the desktop between the program's last look at a process and its hold on it.
   std::function<void()> beforeHold;
   std::optional<std::uint32_t> createEventError;  // event creation fails with this error code
@@ -101,7 +103,7 @@ class SimDesktop : public Platform {
   // Platform
   std::wstring commandLine() override { return commandLineText; }
   std::optional<double> parseNumber(const std::wstring& text) override;
-  bool containsIgnoringCase(const std::wstring& text, const std::wstring& part) override;
+  std::wstring upperCase(const std::wstring& text) override;
   std::vector<WindowHandle> topLevelWindows() override;
   WindowHandle parentOrOwner(WindowHandle handle) override;
   ProcessId owningProcess(WindowHandle handle) override;

@@ -28,17 +28,6 @@ WindowHandle fromHwnd(HWND window) {
   throw Failure(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())), "HalvikForm", call);
 }
 
-std::wstring upperCase(const std::wstring& text) {
-  if (text.empty()) return text;
-  std::wstring upper(text.size(), L'\0');
-  const int length =
-      LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
-                   upper.data(), static_cast<int>(upper.size()));
-  if (length <= 0) throwLastError("LCMapStringW");
-  upper.resize(static_cast<std::size_t>(length));
-  return upper;
-}
-
 template <int(WINAPI* Read)(HWND, LPWSTR, int)>
 std::wstring readWindowString(WindowHandle window, std::size_t maxChars) {
   std::wstring buffer(maxChars + 1, L'\0');
@@ -132,8 +121,18 @@ std::optional<double> Win32Platform::parseNumber(const std::wstring& text) {
   return number;
 }
 
-bool Win32Platform::containsIgnoringCase(const std::wstring& text, const std::wstring& part) {
-  return upperCase(text).find(upperCase(part)) != std::wstring::npos;
+// Without LCMAP_LINGUISTIC_CASING the mapping follows the file system's rules, whatever the locale:
+// under Turkish, "istanbul" would become "ISTANBUL" and never match "İSTANBUL". Upper case maps
+// character for character, so the text's own length is room enough.
+std::wstring Win32Platform::upperCase(const std::wstring& text) {
+  if (text.empty()) return text;
+  std::wstring upper(text.size(), L'\0');
+  const int length =
+      LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING, text.data(),
+                   static_cast<int>(text.size()), upper.data(), static_cast<int>(upper.size()));
+  if (length <= 0) throwLastError("LCMapStringW");
+  upper.resize(static_cast<std::size_t>(length));
+  return upper;
 }
 
 std::vector<WindowHandle> Win32Platform::topLevelWindows() {
