@@ -75,8 +75,9 @@ class Platform {
 
   // The system's number parser under the user's locale; nothing when it rejects the text.
   virtual std::optional<double> parseNumber(const std::wstring& text) = 0;
-  // The text in upper case by the casing rules of the user's locale (Turkish i becomes İ), so that
-  // two texts mapped alike compare without regard to case. Throws Failure when it cannot be mapped.
+  // The text in upper case by the casing rules of the user's locale (Turkish i becomes U+0130, a
+  // dotted I), so that two texts mapped alike compare without regard to case. Throws Failure when
+  // it cannot be mapped.
   virtual std::wstring upperCase(const std::wstring& text) = 0;
 
   // A snapshot of the top-level windows, topmost first. Throws Failure when the system cannot list

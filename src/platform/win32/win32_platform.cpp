@@ -122,8 +122,8 @@ std::optional<double> Win32Platform::parseNumber(const std::wstring& text) {
 }
 
 // Without LCMAP_LINGUISTIC_CASING the mapping follows the file system's rules, whatever the locale:
-// under Turkish, "istanbul" would become "ISTANBUL" and never match "İSTANBUL". Upper case maps
-// character for character, so the text's own length is room enough.
+// under Turkish, "istanbul" would become "ISTANBUL" and never match it written with a dotted
+// capital I. Upper case maps character for character, so the text's own length is room enough.
 std::wstring Win32Platform::upperCase(const std::wstring& text) {
   if (text.empty()) return text;
   std::wstring upper(text.size(), L'\0');
