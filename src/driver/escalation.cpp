@@ -20,7 +20,8 @@ void HalvikForm::runEscalation() {
     return;
   }
 
-  Kill(run.TargetProcess);  // its result is not needed: the poll tells
+  // Without a hold the ID may name another process by now, which is never ended.
+  if (run.TargetHold) Kill(run.TargetProcess);  // its result is not needed: the poll tells
   if (titleGoneWithinGracePeriod()) {
     run.Outcome = OutcomeKilled;
     return;

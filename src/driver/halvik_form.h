@@ -39,6 +39,7 @@ class HalvikForm {
   std::wstring fWindowClass(WindowHandle window);
 
   void resolveTarget();
+  void holdTargetProcess();
   void runEscalation();
   bool titleGoneWithinGracePeriod();
   void reportStart();

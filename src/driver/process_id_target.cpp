@@ -11,6 +11,18 @@ namespace {
 constexpr std::uint32_t OverflowError = 0x800A0006;  // the automation "Overflow" error
 constexpr std::uint32_t TypeMismatchError = 0x800A000D;
 
+// Halves go to the even neighbour in every floating-point rounding mode: a host loaded into this
+// process at the start report may have changed the mode, and std::nearbyint would follow it. No
+// step here rounds: floor is exact, and so is taking the whole part from a non-negative number.
+double roundHalfToEven(double number) {
+  const double magnitude = std::fabs(number);
+  const double whole = std::floor(magnitude);
+  const double fraction = magnitude - whole;
+  const bool wholeIsOdd = std::fmod(whole, 2.0) != 0;
+  const bool roundUp = fraction > 0.5 || (fraction == 0.5 && wholeIsOdd);
+  return std::copysign(roundUp ? whole + 1 : whole, number);
+}
+
 }  // namespace
 
 bool isNumericTarget(Platform& platform, const std::wstring& target) {
@@ -21,8 +33,7 @@ ProcessId toProcessId(Platform& platform, const std::wstring& target) {
   const auto number = platform.parseNumber(target);
   if (!number) throw Failure(TypeMismatchError, "HalvikForm", "Type mismatch");
 
-  // nearbyint rounds halves to even in the default rounding mode, which nothing here changes.
-  const double rounded = std::nearbyint(*number);
+  const double rounded = roundHalfToEven(*number);
   if (!(rounded >= std::numeric_limits<ProcessId>::min() &&
         rounded <= std::numeric_limits<ProcessId>::max())) {
     throw Failure(OverflowError, "HalvikForm", "Overflow");

@@ -28,6 +28,9 @@ struct RunState {
   std::unique_ptr<HostAutomation> HostObject;
   WindowHandle TargetWindow = 0;
   ProcessId TargetProcess = 0;
+  // While held, TargetProcess cannot become the ID of another process. Null: the run never ends
+  // the process, as its ID may by then name another.
+  std::unique_ptr<HeldProcess> TargetHold;
   std::wstring TargetTitle;  // the text by which later checks recognise the target's window
 };
 

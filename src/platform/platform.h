@@ -30,6 +30,13 @@ class OpenedProcess {
   virtual bool terminate(std::uint32_t exitCode) = 0;
 };
 
+// Keeps the system from giving the process's ID to another process, even after the process has
+// ended, for as long as it lives.
+class HeldProcess {
+ public:
+  virtual ~HeldProcess() = default;
+};
+
 enum class WaitWake { Signalled, Input, Timeout, Failed };
 
 // A manual-reset event, created unsignalled; closed by the destructor.
@@ -68,8 +75,10 @@ class Platform {
 
   // The system's number parser under the user's locale; nothing when it rejects the text.
   virtual std::optional<double> parseNumber(const std::wstring& text) = 0;
-  // Locale-aware, case-insensitive substring search. Throws Failure when the system cannot compare.
-  virtual bool containsIgnoringCase(const std::wstring& text, const std::wstring& part) = 0;
+  // The text in upper case by the casing rules of the user's locale (Turkish i becomes U+0130, a
+  // dotted I), so that two texts mapped alike compare without regard to case. Throws Failure when
+  // it cannot be mapped.
+  virtual std::wstring upperCase(const std::wstring& text) = 0;
 
   // A snapshot of the top-level windows, topmost first. Throws Failure when the system cannot list
   // them: an empty list would read as "the window is gone".
@@ -88,6 +97,9 @@ class Platform {
   virtual ProcessId currentProcessId() = 0;
   // Opens the process with all access rights; null when it cannot be opened.
   virtual std::unique_ptr<OpenedProcess> openProcess(ProcessId process) = 0;
+  // Holds the process with the least access that keeps its ID; null when it cannot be held (no
+  // such process, or access denied).
+  virtual std::unique_ptr<HeldProcess> holdProcess(ProcessId process) = 0;
 
   virtual Ticks monotonicTime() = 0;
   virtual CreatedEvent createEvent() = 0;

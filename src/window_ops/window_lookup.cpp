@@ -3,13 +3,15 @@
 namespace halvik {
 
 // The first top-level window, in Z-order from the top, whose title contains the text, ignoring
-// case. Walks a snapshot, so windows that come and go during the walk cannot make it loop or stop
-// early. Windows without a title never match; hidden ones do.
+// case under the user's locale. Walks a snapshot, so windows that come and go during the walk
+// cannot make it loop or stop early. Windows without a title never match; hidden ones do. The
+// search runs for every window of every poll: the text is mapped once, each title once.
 WindowHandle HalvikForm::fEnumWindows(const std::wstring& DesiredWindow,
                                       std::wstring& windowClass) {
+  const std::wstring wanted = platform_.upperCase(DesiredWindow);
   for (const WindowHandle window : platform_.topLevelWindows()) {
     const auto title = fWindowText(window);
-    if (!title.empty() && platform_.containsIgnoringCase(title, DesiredWindow)) {
+    if (!title.empty() && platform_.upperCase(title).find(wanted) != std::wstring::npos) {
       windowClass = fWindowClass(window);
       return window;
     }

@@ -50,6 +50,18 @@ TEST_F(RealLookup, FindsATitlePartIgnoringCaseAndDeliversItsClass) {
   EXPECT_EQ(findTitle(title + L" and more"), 0);
 }
 
+TEST_F(RealLookup, FindsATitleOutsideLatin1InOtherLetterCase) {
+  const std::wstring mixed =
+      L"\u041f\u0440\u0438\u0432\u0435\u0442, \u041c\u0438\u0440";  // Привет, Мир
+  const std::wstring lower =
+      L"\u043f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440";  // привет, мир
+  const auto title = uniqueTitle(mixed);
+  const auto target = startTarget(title);
+  std::wstring search = title;
+  search.replace(search.find(mixed), mixed.size(), lower);
+  EXPECT_EQ(findTitle(search), fromHwnd(target.window));
+}
+
 TEST_F(RealLookup, FindsHiddenWindows) {
   const auto title = uniqueTitle(L"Hidden");
   const auto target = startTarget(title, L"--hidden");

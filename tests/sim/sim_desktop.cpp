@@ -12,17 +12,20 @@ namespace {
 
 constexpr std::uint32_t HostCallFailed = 0x80004005;  // E_FAIL
 
-std::wstring upperCase(std::wstring text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); });
-  return text;
+// An ended process that nothing holds is gone from the system: its ID may be given to another.
+bool isGone(const SimProcess& process) {
+  return process.exitCode != StillActive && process.holds == 0;
 }
 
 class SimOpenedProcess : public OpenedProcess {
  public:
   SimOpenedProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {}
 
-  std::optional<std::uint32_t> exitCode() override { return desktop_.process(id_).exitCode; }
+  std::optional<std::uint32_t> exitCode() override {
+    const SimProcess& process = desktop_.process(id_);
+    if (!process.exitCodeReadable) return std::nullopt;
+    return process.exitCode;
+  }
 
   bool terminate(std::uint32_t exitCode) override {
     desktop_.terminations.push_back({id_, exitCode});
@@ -33,6 +36,18 @@ class SimOpenedProcess : public OpenedProcess {
                 [desktop = &desktop_, id = id_, exitCode] { desktop->endProcess(id, exitCode); });
     return true;
   }
+
+ private:
+  SimDesktop& desktop_;
+  ProcessId id_;
+};
+
+class SimHeldProcess : public HeldProcess {
+ public:
+  SimHeldProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {
+    ++desktop_.process(id_).holds;
+  }
+  ~SimHeldProcess() override { --desktop_.process(id_).holds; }
 
  private:
   SimDesktop& desktop_;
@@ -156,6 +171,13 @@ void SimDesktop::endProcess(ProcessId id, std::uint32_t exitCode) {
                  windows_.end());
 }
 
+ProcessId SimDesktop::startProcess(ProcessId wantedId) {
+  ProcessId id = wantedId;
+  while (processes_.count(id) != 0 && !isGone(processes_.at(id))) ++id;
+  processes_[id] = SimProcess();
+  return id;
+}
+
 void SimDesktop::quitsOnClose(WindowHandle handle, Ticks after) {
   const ProcessId owner = window(handle).process;
   window(handle).onClose = [this, owner, after] {
@@ -215,8 +237,14 @@ std::optional<double> SimDesktop::parseNumber(const std::wstring& text) {
   return std::nullopt;
 }
 
-bool SimDesktop::containsIgnoringCase(const std::wstring& text, const std::wstring& part) {
-  return upperCase(text).find(upperCase(part)) != std::wstring::npos;
+std::wstring SimDesktop::upperCase(const std::wstring& text) {
+  constexpr wchar_t DottedCapitalI = L'\u0130';
+  const bool turkishCasing = userLocale == L"tr-TR";
+  std::wstring upper = text;
+  for (wchar_t& c : upper) {
+    c = turkishCasing && c == L'i' ? DottedCapitalI : static_cast<wchar_t>(std::towupper(c));
+  }
+  return upper;
 }
 
 std::vector<WindowHandle> SimDesktop::topLevelWindows() {
@@ -268,6 +296,13 @@ std::unique_ptr<OpenedProcess> SimDesktop::openProcess(ProcessId id) {
   const auto known = processes_.find(id);
   if (known == processes_.end() || !known->second.canOpen) return nullptr;
   return std::make_unique<SimOpenedProcess>(*this, id);
+}
+
+std::unique_ptr<HeldProcess> SimDesktop::holdProcess(ProcessId id) {
+  if (beforeHold) beforeHold();
+  const auto known = processes_.find(id);
+  if (known == processes_.end() || !known->second.canHold || isGone(known->second)) return nullptr;
+  return std::make_unique<SimHeldProcess>(*this, id);
 }
 
 CreatedEvent SimDesktop::createEvent() {

@@ -30,7 +30,10 @@ struct SimWindow {
 
 struct SimProcess {
   std::uint32_t exitCode = StillActive;
-  bool canOpen = true;
+  bool exitCodeReadable = true;
+  bool canOpen = true;  // with all access rights
+  bool canHold = true;
+  int holds = 0;  // while any, the ID is not given to another process
   bool acceptsTermination = true;
   Ticks endDelay = 0;  // from the termination request to the process being gone
   bool windowsOutliveProcess = false;
@@ -69,6 +72,9 @@ class SimDesktop : public Platform {
   void destroyWindow(WindowHandle handle);
   SimProcess& process(ProcessId id);
   void endProcess(ProcessId id, std::uint32_t exitCode);
+  // A new process, with the wanted ID when the system may reuse it (its process has ended and
+  // nothing holds it), otherwise with an unused one. Returns the ID given.
+  ProcessId startProcess(ProcessId wantedId);
   WindowHandle nextHandle = 0x10010;
 
   // Reactions to the close request.
@@ -83,6 +89,10 @@ class SimDesktop : public Platform {
   Ticks now() const { return now_; }
   std::wstring commandLineText = L"halvik.exe";
   ProcessId ownProcessId = 7000;
+  // The user's locale; only its casing of i matters here, which "tr-TR" maps to İ.
+  std::wstring userLocale = L"en-US";
+  // What changes on the desktop between the program's last look at a process and its hold on it.
+  std::function<void()> beforeHold;
   std::optional<std::uint32_t> createEventError;  // event creation fails with this error code
   bool windowWalkFails = false;
   int eventsOpen() const { return eventsOpen_; }
@@ -93,7 +103,7 @@ class SimDesktop : public Platform {
   // Platform
   std::wstring commandLine() override { return commandLineText; }
   std::optional<double> parseNumber(const std::wstring& text) override;
-  bool containsIgnoringCase(const std::wstring& text, const std::wstring& part) override;
+  std::wstring upperCase(const std::wstring& text) override;
   std::vector<WindowHandle> topLevelWindows() override;
   WindowHandle parentOrOwner(WindowHandle handle) override;
   ProcessId owningProcess(WindowHandle handle) override;
@@ -103,6 +113,7 @@ class SimDesktop : public Platform {
   void postClose(WindowHandle handle) override;
   ProcessId currentProcessId() override { return ownProcessId; }
   std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;
+  std::unique_ptr<HeldProcess> holdProcess(ProcessId id) override;
   Ticks monotonicTime() override { return now_; }
   CreatedEvent createEvent() override;
   bool messageWaiting() override { return !queue_.empty(); }

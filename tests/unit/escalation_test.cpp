@@ -40,6 +40,12 @@ TEST_F(Escalation, PromptCloseIsSeenAfterTheFirstFullSecond) {
   EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 1}));
 }
 
+TEST_F(Escalation, WindowGoneAtOnceIsStillSeenOnlyAfterTheFirstFullSecond) {
+  desktop.window(editorWindow).onClose = [&] { desktop.destroyWindow(editorWindow); };
+  EXPECT_EQ(run(), OutcomeClosed);
+  EXPECT_EQ(desktop.now(), seconds(1));
+}
+
 TEST_F(Escalation, SlowCloseWithinTheGracePeriodIsStillAClose) {
   desktop.quitsOnClose(editorWindow, milliseconds(49500));
   EXPECT_EQ(run(), OutcomeClosed);
@@ -115,6 +121,37 @@ TEST_F(Escalation, EmptyTitleOfAProcessThatClosesEndsWithoutForce) {
   EXPECT_TRUE(desktop.terminations.empty());
 }
 
+// The untitled target quits; a new process with a window starts while the run waits. Its ID must
+// not be the target's, or it would be taken for the target and ended.
+TEST_F(Escalation, IdOfTheTargetIsHeldUntilTheRunEnds) {
+  desktop.window(editorWindow).title = L"";
+  desktop.addWindow(L"Clock", Other);
+  desktop.quitsOnClose(editorWindow);
+  ProcessId newcomer = 0;
+  desktop.at(seconds(10), [&] { desktop.addWindow(L"", newcomer = desktop.startProcess(Editor)); });
+  EXPECT_EQ(run(L"100|State"), OutcomeProcessWindowGone);
+  EXPECT_NE(newcomer, Editor);
+  EXPECT_TRUE(desktop.terminations.empty());
+  EXPECT_EQ(desktop.process(Editor).holds, 0);
+}
+
+// The target ends and its ID passes to a new process between the window search and the hold.
+TEST_F(Escalation, ProcessIdReusedBeforeTheHoldIsNeverEnded) {
+  desktop.beforeHold = [&] {
+    desktop.endProcess(Editor, 0);
+    desktop.addWindow(L"Report.txt - Editor", desktop.startProcess(Editor));
+    desktop.beforeHold = nullptr;
+  };
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  EXPECT_TRUE(desktop.terminations.empty());
+}
+
+TEST_F(Escalation, ProcessThatCannotBeHeldIsNeverEnded) {
+  desktop.process(Editor).canHold = false;
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  EXPECT_TRUE(desktop.terminations.empty());
+}
+
 TEST_F(Escalation, NeverEndsItsOwnProcess) {
   const auto ownWindow = desktop.addWindow(L"Halvik", desktop.ownProcessId);
   desktop.raiseToTop(ownWindow);
@@ -147,6 +184,14 @@ TEST_F(Escalation, WindowWalkThatFailsNeverReadsAsClosed) {
   EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, 3}));
 }
 
+TEST_F(Escalation, WindowWalkThatFailsAfterTheForcedEndIsReportedAsKillFailed) {
+  desktop.addWindow(L"Report.txt - Editor (read-only copy)", Other);
+  desktop.at(seconds(99) + milliseconds(500), [&] { desktop.windowWalkFails = true; });
+  EXPECT_EQ(run(), OutcomeKillFailed);  // without the failure: OutcomeKilledTitleRemains
+  EXPECT_EQ(desktop.terminations.size(), 1u);
+  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, -2}));
+}
+
 TEST_F(Escalation, WindowWalkThatFailsFromTheStartFindsNothing) {
   desktop.windowWalkFails = true;
   EXPECT_EQ(run(), OutcomeNotFound);
@@ -159,11 +204,13 @@ TEST(ForcedEnd, LeavesProcessesThatCannotBeEndedAlone) {
   desktop.process(1).exitCode = 0;
   desktop.process(2).exitCode = 3;
   desktop.process(3).canOpen = false;
+  desktop.process(5).exitCodeReadable = false;
 
   EXPECT_FALSE(form.Kill(1));  // ended with code 0: nothing is attempted
   EXPECT_FALSE(form.Kill(2));  // already ended: attempted, and refused by the system
   EXPECT_FALSE(form.Kill(3));
   EXPECT_FALSE(form.Kill(4));  // no such process
+  EXPECT_FALSE(form.Kill(5));  // no exit code to end it with: nothing is attempted
   EXPECT_FALSE(form.Kill(desktop.ownProcessId));
   EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{2, 3}}));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 #include "sim/run_halvik.h"
 
 namespace halvik {
@@ -41,14 +43,21 @@ TEST(TargetResolution, ByProcessIdTakesTheProcessFirstWindowAndItsTitle) {
   EXPECT_EQ(run.targetTitle, L"Untitled - Notepad");
 }
 
-TEST(TargetResolution, NumbersRoundHalvesToEven) {
+// In every rounding mode: a host loaded into the process before the conversion may change it.
+TEST(TargetResolution, NumbersRoundHalvesToEvenWhateverTheRoundingMode) {
   const std::pair<const wchar_t*, ProcessId> cases[] = {
-      {L"1234.5", 1234}, {L"12.5", 12},  {L"13.5", 14}, {L"&H10", 16},
+      {L"1234.5", 1234}, {L"12.5", 12},  {L"13.5", 14},   {L"-12.5", -12},
+      {L"-13.5", -14},   {L"12.4", 12},  {L"-12.6", -13}, {L"&H10", 16},
       {L"&O17", 15},     {L"1e3", 1000}, {L"-5", -5}};
-  for (const auto& [text, expected] : cases) {
-    SimDesktop desktop;
-    EXPECT_EQ(runHalvik(desktop, text).targetProcess, expected) << text;
+  const int modeBefore = std::fegetround();
+  for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    std::fesetround(mode);
+    for (const auto& [text, expected] : cases) {
+      SimDesktop desktop;
+      EXPECT_EQ(runHalvik(desktop, text).targetProcess, expected) << text << " in mode " << mode;
+    }
   }
+  std::fesetround(modeBefore);
 }
 
 TEST(TargetResolution, NumberOutsideThe32BitRangeFindsNothing) {

@@ -26,6 +26,14 @@ TEST_F(WindowLookup, TitleSearchIgnoresCaseAndMatchesAnyPart) {
   EXPECT_EQ(findTitle(L"Notepad++"), 0);
 }
 
+TEST_F(WindowLookup, TitleSearchFollowsTheCasingOfTheUserLocale) {
+  const auto city = desktop.addWindow(L"\u0130STANBUL - Map", 100);  // İSTANBUL
+  EXPECT_EQ(findTitle(L"istanbul"), 0);  // elsewhere the capital of i is I
+  desktop.userLocale = L"tr-TR";
+  EXPECT_EQ(findTitle(L"istanbul"), city);
+  EXPECT_EQ(findTitle(L"ISTANBUL"), 0);  // and I is the capital of the dotless ı
+}
+
 TEST_F(WindowLookup, HighestMatchInZOrderWins) {
   const auto lower = desktop.addWindow(L"Report.txt - Notepad", 100);
   const auto upper = desktop.addWindow(L"Notes - Notepad", 200);

@@ -89,8 +89,11 @@ std::optional<std::wstring> AutomationObject::GetVar(const std::wstring& name) {
         UniqueVariant result;
         invoke(*dispatch->Get(), L"GetVar", DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, 1,
                result.get());
-        if ((*result).vt == VT_BSTR) {
-          *answer = std::wstring((*result).bstrVal, SysStringLen((*result).bstrVal));
+        // Text passed by reference is text all the same.
+        UniqueVariant value;
+        throwIfFailed(VariantCopyInd(value.get(), result.get()), "answer could not be read");
+        if ((*value).vt == VT_BSTR) {
+          *answer = std::wstring((*value).bstrVal, SysStringLen((*value).bstrVal));
         }
       },
       CallLimitMilliseconds);

@@ -24,17 +24,6 @@ constexpr DWORD AllInputBeforeRawInput = 0x00FF;
   throw Failure(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())), "HalvikForm", call);
 }
 
-std::wstring upperCase(const std::wstring& text) {
-  if (text.empty()) return text;
-  std::wstring upper(text.size(), L'\0');
-  const int length =
-      LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
-                   upper.data(), static_cast<int>(upper.size()));
-  if (length <= 0) throwLastError("LCMapStringW");
-  upper.resize(static_cast<std::size_t>(length));
-  return upper;
-}
-
 template <int(WINAPI* Read)(HWND, LPWSTR, int)>
 std::wstring readWindowString(WindowHandle window, std::size_t maxChars) {
   std::wstring buffer(maxChars + 1, L'\0');
@@ -55,6 +44,16 @@ class Win32OpenedProcess : public OpenedProcess {
   bool terminate(std::uint32_t exitCode) override {
     return TerminateProcess(process_.get(), exitCode) != FALSE;
   }
+
+ private:
+  UniqueHandle process_;
+};
+
+// An open handle to a process keeps its ID from being reused, whatever the access it was opened
+// with.
+class Win32HeldProcess : public HeldProcess {
+ public:
+  explicit Win32HeldProcess(UniqueHandle process) : process_(std::move(process)) {}
 
  private:
   UniqueHandle process_;
@@ -86,9 +85,23 @@ class Win32WaitEvent : public WaitEvent {
   UniqueHandle event_;
 };
 
-BOOL CALLBACK collectWindow(HWND window, LPARAM windows) {
-  reinterpret_cast<std::vector<WindowHandle>*>(windows)->push_back(fromHwnd(window));
-  return TRUE;
+// What a window walk collects, and whether it had to stop short.
+struct WindowWalk {
+  std::vector<WindowHandle> windows;
+  bool outOfMemory = false;
+};
+
+// No exception may unwind through the system's frames (MinGW's 32-bit exceptions cannot: the
+// program would abort), so running out of memory stops the walk here, to fail after it.
+BOOL CALLBACK collectWindow(HWND window, LPARAM walk) {
+  auto& collected = *reinterpret_cast<WindowWalk*>(walk);
+  try {
+    collected.windows.push_back(fromHwnd(window));
+    return TRUE;
+  } catch (...) {
+    collected.outOfMemory = true;
+    return FALSE;
+  }
 }
 
 }  // namespace
@@ -104,15 +117,28 @@ std::optional<double> Win32Platform::parseNumber(const std::wstring& text) {
   return number;
 }
 
-bool Win32Platform::containsIgnoringCase(const std::wstring& text, const std::wstring& part) {
-  return upperCase(text).find(upperCase(part)) != std::wstring::npos;
+// Without LCMAP_LINGUISTIC_CASING the mapping follows the file system's rules, whatever the locale:
+// under Turkish, "istanbul" would become "ISTANBUL" and never match it written with a dotted
+// capital I. Upper case maps character for character, so the text's own length is room enough.
+std::wstring Win32Platform::upperCase(const std::wstring& text) {
+  if (text.empty()) return text;
+  std::wstring upper(text.size(), L'\0');
+  const int length =
+      LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING, text.data(),
+                   static_cast<int>(text.size()), upper.data(), static_cast<int>(upper.size()));
+  if (length <= 0) throwLastError("LCMapStringW");
+  upper.resize(static_cast<std::size_t>(length));
+  return upper;
 }
 
 std::vector<WindowHandle> Win32Platform::topLevelWindows() {
-  std::vector<WindowHandle> windows;
-  if (!EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows)))
-    throwLastError("EnumWindows");
-  return windows;
+  WindowWalk walk;
+  const BOOL walked = EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&walk));
+  if (walk.outOfMemory) {
+    throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "HalvikForm", "EnumWindows");
+  }
+  if (!walked) throwLastError("EnumWindows");
+  return std::move(walk.windows);
 }
 
 WindowHandle Win32Platform::parentOrOwner(WindowHandle window) {
@@ -145,6 +171,14 @@ std::unique_ptr<OpenedProcess> Win32Platform::openProcess(ProcessId process) {
   UniqueHandle handle(OpenProcess(ProcessAllAccess, FALSE, static_cast<DWORD>(process)));
   if (!handle) return nullptr;
   return std::make_unique<Win32OpenedProcess>(std::move(handle));
+}
+
+std::unique_ptr<HeldProcess> Win32Platform::holdProcess(ProcessId process) {
+  // Any access keeps the ID. SYNCHRONIZE asks for little and, unlike
+  // PROCESS_QUERY_LIMITED_INFORMATION, is known before Vista, like the forced end's access.
+  UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process)));
+  if (!handle) return nullptr;
+  return std::make_unique<Win32HeldProcess>(std::move(handle));
 }
 
 Ticks Win32Platform::monotonicTime() {

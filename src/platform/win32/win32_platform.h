@@ -10,7 +10,7 @@ class Win32Platform : public Platform {
   std::wstring commandLine() override;
 
   std::optional<double> parseNumber(const std::wstring& text) override;
-  bool containsIgnoringCase(const std::wstring& text, const std::wstring& part) override;
+  std::wstring upperCase(const std::wstring& text) override;
 
   std::vector<WindowHandle> topLevelWindows() override;
   WindowHandle parentOrOwner(WindowHandle window) override;
@@ -22,6 +22,7 @@ class Win32Platform : public Platform {
 
   ProcessId currentProcessId() override;
   std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override;
+  std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override;
 
   Ticks monotonicTime() override;
   CreatedEvent createEvent() override;
