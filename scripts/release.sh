@@ -12,7 +12,7 @@ fail() {  # WHAT-FAILED
   exit 1
 }
 
-./scripts/install-deps.sh || fail "the packages could not be installed (run it as root or with sudo)"
+./scripts/install-deps.sh || fail "the packages could not be installed (as root, or with sudo?)"
 
 clean_build() {  # BUILD-DIRECTORY TOOLCHAIN-FILE
   rm -rf "$1"
@@ -35,7 +35,7 @@ for build in win32:cmake/mingw-w64-i686.cmake win64:cmake/mingw-w64-x86_64.cmake
   cmp -s "$program" "$second/bin/halvik.exe" ||
     fail "the two $arch builds of halvik.exe differ, so the build is not reproducible"
   ! grep -qF "$PWD" "$program" || fail "the $arch halvik.exe contains the path $PWD"
-  echo "the two builds are byte-identical; halvik.exe SHA-256 $(sha256sum <"$program" | cut -d' ' -f1)"
+  echo "the two builds are byte-identical: halvik.exe $(sha256sum <"$program" | cut -d' ' -f1)"
   (cd "$first" && cpack >/dev/null) || fail "cpack could not package $first"
   mv "$first"/halvik-*-"$arch".zip dist/
 done
