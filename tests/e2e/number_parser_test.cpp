@@ -13,7 +13,7 @@ TEST(RealNumberParser, DecidesWhichTargetsAreProcessIds) {
   win32::Win32Platform platform;
   const std::pair<const wchar_t*, ProcessId> processIds[] = {
       {L"1234", 1234}, {L"1234.5", 1234}, {L"12.5", 12}, {L"13.5", 14}, {L"&H10", 16},
-      {L"&O17", 15},   {L"1e3", 1000},    {L"-5", -5},   {L" 12", 12}};
+      {L"&O17", 15},   {L"1e3", 1000},    {L"-5", -5},   {L" 12", 12},  {L"1,234", 1234}};
   for (const auto& [text, expected] : processIds) {
     ASSERT_TRUE(isNumericTarget(platform, text)) << "not a number: " << text;
     EXPECT_EQ(toProcessId(platform, text), expected) << text;
