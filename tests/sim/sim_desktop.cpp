@@ -20,7 +20,10 @@ std::wstring upperCase(std::wstring text) {
 
 class SimOpenedProcess : public OpenedProcess {
  public:
-  SimOpenedProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {}
+  SimOpenedProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {
+    desktop_.processOpened();
+  }
+  ~SimOpenedProcess() override { desktop_.processClosed(); }
 
   std::optional<std::uint32_t> exitCode() override { return desktop_.process(id_).exitCode; }
 
