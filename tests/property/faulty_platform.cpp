@@ -34,10 +34,10 @@ class FaultyEvent : public WaitEvent {
  public:
   FaultyEvent(FaultyPlatform& platform, std::unique_ptr<WaitEvent> event)
       : platform_(platform), event_(std::move(event)) {
-    ++platform_.observations().waitsBegun;
+    ++platform_.seen.waitsBegun;
   }
   ~FaultyEvent() override {
-    if (event_->isSignalled()) ++platform_.observations().waitsEnded;
+    if (event_->isSignalled()) ++platform_.seen.waitsEnded;
   }
 
   void signal() override { event_->signal(); }
@@ -79,9 +79,9 @@ class FaultyHost : public HostAutomation {
 }  // namespace
 
 bool FaultyPlatform::fails(FaultKind kind) {
-  if (++seen_.calls > RunawayCalls) throw std::runtime_error("the run does not end");
-  if (seen_.calls != failingCall_) return false;
-  seen_.injected = kind;
+  if (++seen.calls > RunawayCalls) throw std::runtime_error("the run does not end");
+  if (seen.calls != failingCall_) return false;
+  seen.injected = kind;
   return true;
 }
 
@@ -103,7 +103,7 @@ std::vector<WindowHandle> FaultyPlatform::topLevelWindows() {
 
 CreatedEvent FaultyPlatform::createEvent() {
   if (fails(FaultKind::PassedOver)) return {nullptr, NoSystemResources};
-  if (desktop_.eventsOpen() > 0) ++seen_.overlappingWaits;
+  if (desktop_.eventsOpen() > 0) ++seen.overlappingWaits;
   auto created = desktop_.createEvent();
   if (created.event) created.event = std::make_unique<FaultyEvent>(*this, std::move(created.event));
   return created;
@@ -115,7 +115,7 @@ std::unique_ptr<HostAutomation> FaultyPlatform::createObject(const std::wstring&
 }
 
 void FaultyPlatform::observeTermination(ProcessId process, std::uint32_t exitCode) {
-  seen_.terminations.push_back(
+  seen.terminations.push_back(
       {process, exitCode, desktop_.process(process).exitCode, desktop_.windows(), walkBefore_});
 }
 

@@ -44,8 +44,6 @@ class FaultyPlatform : public Platform {
 
   FaultyPlatform(sim::SimDesktop& desktop, std::uint32_t failingCall)
       : desktop_(desktop), failingCall_(failingCall) {}
-  const Observations& seen() const { return seen_; }
-  Observations& observations() { return seen_; }
 
   // Counts a call that can fail; true when it is the one to fail.
   bool fails(FaultKind kind);
@@ -80,7 +78,7 @@ class FaultyPlatform : public Platform {
   void postClose(WindowHandle window) override { desktop_.postClose(vanishesIfFails(window)); }
   // The forced end begins by asking for the program's own ID, to spare it.
   ProcessId currentProcessId() override {
-    seen_.forcedEndBegun = true;
+    seen.forcedEndBegun = true;
     return desktop_.currentProcessId();
   }
   std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override {
@@ -93,13 +91,13 @@ class FaultyPlatform : public Platform {
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
 
   void observeTermination(ProcessId process, std::uint32_t exitCode);
+  Observations seen;
 
  private:
   std::unique_ptr<OpenedProcess> watched(std::unique_ptr<OpenedProcess> opened, ProcessId process);
 
   sim::SimDesktop& desktop_;
   std::uint32_t failingCall_;
-  Observations seen_;
   std::vector<sim::SimWindow> lastWalk_;
   std::vector<sim::SimWindow> walkBefore_;
 };

@@ -146,7 +146,7 @@ RunFacts runScenario(const Scenario& scenario) {
     facts.violations.push_back(std::string("Form_Load returns, and nothing escapes it: ") +
                                escaped.what());
   }
-  facts.seen = platform.seen();
+  facts.seen = platform.seen;
   facts.closeRequests = desktop.closeRequests;
   checkProperties(scenario, desktop, atStart, facts);
   return facts;

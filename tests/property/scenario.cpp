@@ -1,5 +1,6 @@
 #include "property/scenario.h"
 
+#include <cwchar>
 #include <cwctype>
 #include <iterator>
 
@@ -56,26 +57,11 @@ std::wstring withSpaces(RandomSource& random, const std::wstring& text) {
 
 // A number in one of the forms the parser accepts; halves round to even, and every ID here is even.
 std::wstring spelled(RandomSource& random, ProcessId id) {
-  const auto decimal = std::to_wstring(id);
-  wchar_t based[16];
-  switch (random.below(8)) {
-    case 0:
-      return L"+" + decimal;
-    case 1:
-      return decimal + L".5";
-    case 2:
-      return decimal + L"00e-2";
-    case 3:
-      return L"." + decimal + L"E" + std::to_wstring(decimal.size());
-    case 4:
-      swprintf(based, 16, random.chance(50) ? L"&H%X" : L"&h%x", static_cast<unsigned>(id));
-      return based;
-    case 5:
-      swprintf(based, 16, L"&O%o", static_cast<unsigned>(id));
-      return based;
-    default:
-      return decimal;
-  }
+  const wchar_t* const forms[] = {L"%u",     L"+%u",  L"%u.",  L"%u.5", L"%u00e-2", L"%uE+0",
+                                  L"%u0E-1", L"&H%X", L"&h%x", L"&O%o", L"&o%o"};
+  wchar_t text[32];
+  std::swprintf(text, std::size(text), random.pick(forms), static_cast<unsigned>(id));
+  return text;
 }
 
 void generateTarget(RandomSource& random, Scenario& scenario) {
