@@ -45,7 +45,8 @@ std::wstring anyTitle(RandomSource& random) {
 
 std::wstring mixedCase(RandomSource& random, std::wstring text) {
   for (auto& c : text) {
-    if (random.chance(30)) c = static_cast<wchar_t>(random.chance(50) ? towupper(c) : towlower(c));
+    if (random.chance(30))
+      c = static_cast<wchar_t>(random.chance(50) ? std::towupper(c) : std::towlower(c));
   }
   return text;
 }
