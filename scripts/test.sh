@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Halvik natively and for 32- and 64-bit Windows, and runs every
-# test this machine can run: the unit tests natively, each Windows build's static checks, and the
+# Installs what is missing, builds Halvik natively (plainly and with sanitizers) and for 32- and
+# 64-bit Windows, and runs every test this machine can run: the unit and property tests natively,
+# the fuzz corpus under the sanitizers, each Windows build's static checks, and the
 # end-to-end tests of each Windows build that runs here under Wine. Says which suites it could not
 # run and why, never counts them as passed, and ends with one summary line.
 set -uo pipefail
@@ -15,6 +16,7 @@ build() {  # PRESET
   cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2 >/dev/null || exit 1
 }
 build native
+build native-sanitize
 build windows
 build windows64
 
@@ -46,8 +48,10 @@ count_suite() {  # SUITE
   failed=$((failed + f))
 }
 
-run_suite "native unit tests" --preset native
-count_suite "native unit tests"
+run_suite "native unit and property tests" --preset native
+count_suite "native unit and property tests"
+run_suite "sanitized native tests and fuzz corpus" --preset native-sanitize
+count_suite "sanitized native tests and fuzz corpus"
 for build in windows windows64; do
   run_suite "$build static checks" --test-dir "build/$build/tests/static"
   count_suite "$build static checks"

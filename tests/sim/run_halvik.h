@@ -12,18 +12,33 @@ struct RunResult {
   WindowHandle targetWindow;
   ProcessId targetProcess;
   std::wstring targetTitle;
-  int hostObjectsAlive;  // when Form_Load returned
+  // What was still open when Form_Load returned.
+  int hostObjectsAlive;
+  int eventsOpen;
+  int processesOpen;
 };
 
-// Starts the program on the simulated desktop with the argument text after its own path.
-inline RunResult runHalvik(SimDesktop& desktop, const std::wstring& argumentText) {
+// Starts the program on the simulated desktop with the argument text after its own path. The
+// program sees the desktop through the given platform, which may wrap it.
+inline RunResult runHalvik(SimDesktop& desktop, const std::wstring& argumentText,
+                           Platform& platform) {
   desktop.commandLineText = L"\"C:\\Program Files\\Halvik\\halvik.exe\" " + argumentText;
-  HalvikForm form(desktop);
+  HalvikForm form(platform);
   form.Form_Load();
   const RunState& run = form.runState();
-  return {
-      run.Target,      run.VariableName,         run.Outcome, run.TargetWindow, run.TargetProcess,
-      run.TargetTitle, desktop.host.objectsAlive};
+  return {run.Target,
+          run.VariableName,
+          run.Outcome,
+          run.TargetWindow,
+          run.TargetProcess,
+          run.TargetTitle,
+          desktop.host.objectsAlive,
+          desktop.eventsOpen(),
+          desktop.processesOpen()};
+}
+
+inline RunResult runHalvik(SimDesktop& desktop, const std::wstring& argumentText) {
+  return runHalvik(desktop, argumentText, desktop);
 }
 
 }  // namespace halvik::sim

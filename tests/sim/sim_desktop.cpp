@@ -19,7 +19,10 @@ bool isGone(const SimProcess& process) {
 
 class SimOpenedProcess : public OpenedProcess {
  public:
-  SimOpenedProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {}
+  SimOpenedProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {
+    desktop_.processOpened();
+  }
+  ~SimOpenedProcess() override { desktop_.processClosed(); }
 
   std::optional<std::uint32_t> exitCode() override {
     const SimProcess& process = desktop_.process(id_);

@@ -68,6 +68,7 @@ class SimDesktop : public Platform {
   // Building the desktop. A new window goes to the bottom of the Z-order.
   WindowHandle addWindow(const std::wstring& title, ProcessId process, WindowHandle owner = 0);
   SimWindow& window(WindowHandle handle);
+  const std::vector<SimWindow>& windows() const { return windows_; }  // topmost first
   void raiseToTop(WindowHandle handle);
   void destroyWindow(WindowHandle handle);
   SimProcess& process(ProcessId id);
@@ -96,6 +97,7 @@ class SimDesktop : public Platform {
   std::optional<std::uint32_t> createEventError;  // event creation fails with this error code
   bool windowWalkFails = false;
   int eventsOpen() const { return eventsOpen_; }
+  int processesOpen() const { return processesOpen_; }
   std::vector<WindowHandle> closeRequests;
   std::vector<Termination> terminations;
   SimHost host;
@@ -125,6 +127,8 @@ class SimDesktop : public Platform {
   WaitWake waitUntil(Ticks deadline, const bool& eventSignalled);
   void eventOpened() { ++eventsOpen_; }
   void eventClosed() { --eventsOpen_; }
+  void processOpened() { ++processesOpen_; }
+  void processClosed() { --processesOpen_; }
 
  private:
   const SimWindow* find(WindowHandle handle) const;
@@ -136,6 +140,7 @@ class SimDesktop : public Platform {
   bool inputArrived_ = false;
   Ticks now_ = 0;
   int eventsOpen_ = 0;
+  int processesOpen_ = 0;
 };
 
 }  // namespace halvik::sim

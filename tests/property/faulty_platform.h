@@ -1,0 +1,120 @@
+#pragma once
+
+// The simulated desktop as the program sees it in the property runs. Every call that can fail is
+// counted, the chosen one fails the way that call fails on Windows, and what the properties need
+// but the desktop does not keep is recorded. A new Platform operation costs one line here:
+// forwarded as it is, or behind the failure helper that matches its way of failing.
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "sim/sim_desktop.h"
+
+namespace halvik::property {
+
+enum class FaultKind {
+  PassedOver,  // a thrown failure or an event that could not be made: the failure rule applies
+  InHost,      // a call to the host failed, thrown and passed over too
+  Truthful,    // a window vanished, a process would not open, end or tell its exit code, a wait
+               // failed: what the program sees stays true
+};
+
+struct TerminationSeen {
+  ProcessId process;
+  std::uint32_t exitCode;
+  std::uint32_t exitCodeBefore;             // the process's own, when it was asked to end
+  std::vector<sim::SimWindow> desktopThen;  // the windows when it was asked to end
+  std::vector<sim::SimWindow> walkBefore;   // the windows as the walk before the last one saw them
+};
+
+struct Observations {
+  std::uint32_t calls = 0;  // that could fail
+  std::optional<FaultKind> injected;
+  bool forcedEndBegun = false;
+  bool holdRefused = false;                   // the forced end is then reached but makes no call
+  std::vector<TerminationSeen> terminations;  // requested, accepted or not
+  int waitsBegun = 0;
+  int waitsEnded = 0;  // their event signalled (Cancel, then OnTimer) and then closed
+  int overlappingWaits = 0;
+};
+
+class FaultyPlatform : public Platform {
+ public:
+  // Far more calls than two polls of 50 rounds make: a run that gets here does not end.
+  static constexpr std::uint32_t RunawayCalls = 100000;
+
+  FaultyPlatform(sim::SimDesktop& desktop, std::uint32_t failingCall)
+      : desktop_(desktop), failingCall_(failingCall) {}
+
+  // Counts a call that can fail; true when it is the one to fail.
+  bool fails(FaultKind kind);
+  void throwIfFails(FaultKind kind, const char* call);
+  // A window query fails because the window has just been destroyed.
+  WindowHandle vanishesIfFails(WindowHandle window);
+
+  std::wstring commandLine() override { return desktop_.commandLine(); }
+  std::optional<double> parseNumber(const std::wstring& text) override {
+    return desktop_.parseNumber(text);
+  }
+  std::wstring upperCase(const std::wstring& text) override {
+    throwIfFails(FaultKind::PassedOver, "LCMapStringW");
+    return desktop_.upperCase(text);
+  }
+  std::vector<WindowHandle> topLevelWindows() override;
+  WindowHandle parentOrOwner(WindowHandle window) override {
+    return desktop_.parentOrOwner(vanishesIfFails(window));
+  }
+  // The first owner read after a hold confirms it: the window must still belong to that process.
+  ProcessId owningProcess(WindowHandle window) override {
+    const bool confirmingHold = std::exchange(confirmingHold_, false);
+    const ProcessId owner = desktop_.owningProcess(vanishesIfFails(window));
+    if (confirmingHold && owner != heldProcess_) seen.holdRefused = true;
+    return owner;
+  }
+  std::wstring windowText(WindowHandle window, std::size_t maxChars) override {
+    return desktop_.windowText(vanishesIfFails(window), maxChars);
+  }
+  std::wstring className(WindowHandle window, std::size_t maxChars) override {
+    return desktop_.className(vanishesIfFails(window), maxChars);
+  }
+  bool windowExists(WindowHandle window) override {
+    return desktop_.windowExists(vanishesIfFails(window));
+  }
+  void postClose(WindowHandle window) override { desktop_.postClose(vanishesIfFails(window)); }
+  // The forced end begins by asking for the program's own ID, to spare it.
+  ProcessId currentProcessId() override {
+    seen.forcedEndBegun = true;
+    return desktop_.currentProcessId();
+  }
+  std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override {
+    auto held = fails(FaultKind::Truthful) ? nullptr : desktop_.holdProcess(process);
+    seen.holdRefused = held == nullptr;
+    confirmingHold_ = true;
+    heldProcess_ = process;
+    return held;
+  }
+  std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override {
+    return fails(FaultKind::Truthful) ? nullptr : watched(desktop_.openProcess(process), process);
+  }
+  Ticks monotonicTime() override { return desktop_.monotonicTime(); }
+  CreatedEvent createEvent() override;
+  bool messageWaiting() override { return desktop_.messageWaiting(); }
+  void dispatchAllMessages() override { desktop_.dispatchAllMessages(); }
+  std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+
+  void observeTermination(ProcessId process, std::uint32_t exitCode);
+  Observations seen;
+
+ private:
+  std::unique_ptr<OpenedProcess> watched(std::unique_ptr<OpenedProcess> opened, ProcessId process);
+
+  sim::SimDesktop& desktop_;
+  std::uint32_t failingCall_;
+  std::vector<sim::SimWindow> lastWalk_;
+  std::vector<sim::SimWindow> walkBefore_;
+  bool confirmingHold_ = false;
+  ProcessId heldProcess_ = 0;
+};
+
+}  // namespace halvik::property

@@ -1,0 +1,187 @@
+#include "property/properties.h"
+
+namespace halvik::property {
+namespace {
+
+using sim::SimWindow;
+using Windows = std::vector<SimWindow>;
+
+constexpr Ticks LongestRun =
+    2 * HalvikForm::MaxWaitRounds * sim::milliseconds(HalvikForm::WaitRoundMilliseconds);
+
+// The desktop as the program reads it: titles cut to its text buffer, untitled windows never
+// matching, handles with the top bit set counting as none.
+WindowHandle firstWindowWithTitle(sim::SimDesktop& desktop, const Windows& windows,
+                                  const std::wstring& title) {
+  const auto wanted = desktop.upperCase(title);
+  for (const auto& window : windows) {
+    const auto text = window.title.substr(0, HalvikForm::TextBufferChars);
+    if (!text.empty() && desktop.upperCase(text).find(wanted) != std::wstring::npos) {
+      return window.handle;
+    }
+  }
+  return 0;
+}
+
+WindowHandle firstParentlessWindow(const Windows& windows, ProcessId process) {
+  for (const auto& window : windows) {
+    if (process != 0 && window.owner == 0 && window.process == process) return window.handle;
+  }
+  return 0;
+}
+
+bool ownsParentlessWindow(const Windows& windows, ProcessId process) {
+  return firstParentlessWindow(windows, process) > 0;
+}
+
+bool hostWorks(const sim::SimHost& host) { return host.installed && host.failingCalls.empty(); }
+
+std::vector<std::wstring> expectedHostCalls(const sim::RunResult& run, bool variableKnown) {
+  const std::wstring& name = run.variableName;
+  const auto start = run.outcome == OutcomeNoTarget ? OutcomeNoTarget : OutcomeStarted;
+  std::vector<std::wstring> calls{L"create homeseer.application"};
+  calls.push_back(variableKnown ? L"SaveVar " + name + L" " + std::to_wstring(start)
+                                : L"failed SaveVar " + name);
+  calls.push_back(L"GetVar " + name);
+  if (!variableKnown) calls.push_back(L"CreateVar " + name);
+  calls.push_back(L"SaveVar " + name + L" " + std::to_wstring(run.outcome));
+  return calls;
+}
+
+// Every property, stated once. With a call made to fail, each still holds, with the failure rule's
+// consequences where they are named: a poll that fails counts the title as present, and a failing
+// window search counts as "no window" before the forced end and as "still a window" after it.
+void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const Windows& atStart,
+                     RunFacts& facts) {
+  const auto expect = [&](bool holds, const char* property) {
+    if (!holds) facts.violations.emplace_back(property);
+  };
+  if (!facts.result) return;
+  const sim::RunResult& run = *facts.result;
+  const Observations& seen = facts.seen;
+  const std::int16_t outcome = run.outcome;
+  const bool passedOver = seen.injected == FaultKind::PassedOver;
+  const Windows& atEnd = desktop.windows();
+
+  // It always ends by itself, and leaves nothing behind.
+  expect(desktop.now() <= LongestRun, "the run ends within two polls of 50 rounds");
+  expect(outcome == -3 || outcome == -2 || outcome == -1 || (outcome >= 1 && outcome <= 4),
+         "the outcome is one of -3, -2, -1, 1, 2, 3, 4");
+  expect(run.hostObjectsAlive == 0 && run.eventsOpen == 0 && run.processesOpen == 0,
+         "no host object, event or process handle is open when Form_Load returns");
+  expect(seen.overlappingWaits == 0, "waits never overlap");
+  expect(seen.waitsEnded == seen.waitsBegun, "each begun wait ends once, raising OnTimer");
+
+  // It closes and ends nothing but the target, and never itself.
+  const auto& closes = facts.closeRequests;
+  expect(closes.size() <= 1 && (closes.empty() || closes[0] == run.targetWindow),
+         "at most one close request, only to the resolved target window");
+  if (!seen.injected && !run.target.empty()) {
+    const WindowHandle named = scenario.spelledProcess
+                                   ? firstParentlessWindow(atStart, *scenario.spelledProcess)
+                                   : firstWindowWithTitle(desktop, atStart, run.target);
+    expect(run.targetWindow == named &&
+               (!scenario.spelledProcess || run.targetProcess == *scenario.spelledProcess),
+           "the target is the topmost window the text names, or the process it spells");
+  }
+  expect(seen.terminations.size() <= 1, "at most one termination");
+  for (const auto& ended : seen.terminations) {
+    expect(ended.process == run.targetProcess, "only the resolved target process is ended");
+    expect(ended.process != desktop.ownProcessId, "Halvik never ends its own process");
+    expect(ended.exitCode == ended.exitCodeBefore,
+           "an ended process keeps the exit code it had, 259 for a running one");
+    expect(ownsParentlessWindow(ended.desktopThen, ended.process),
+           "only a process that owns a parentless top-level window is ended");
+    expect(passedOver || firstWindowWithTitle(desktop, ended.walkBefore, run.targetTitle) != 0,
+           "only after the first poll ended with the title present");
+  }
+
+  // The outcome tells what happened.
+  expect((outcome == OutcomeNoTarget) == run.target.empty(), "-3 exactly when there is no target");
+  expect((outcome == OutcomeNotFound) == (!run.target.empty() && run.targetWindow == 0),
+         "-1 exactly when no target window was found");
+  if (outcome == OutcomeNoTarget || outcome == OutcomeNotFound) {
+    expect(closes.empty() && desktop.now() == 0, "-3 and -1: nothing is closed or waited for");
+  }
+  if (outcome == OutcomeClosed || outcome == OutcomeProcessWindowGone ||
+      outcome == OutcomeNotFound || outcome == OutcomeNoTarget) {
+    expect(seen.terminations.empty(), "1, 3, -1 and -3 mean nothing was ended");
+  }
+  if (outcome == OutcomeKilled || outcome == OutcomeKilledTitleRemains ||
+      outcome == OutcomeKillFailed) {
+    expect(seen.forcedEndBegun || seen.holdRefused,
+           "2, 4 and -2 come only after the escalation reached the forced end");
+  }
+  if (outcome == OutcomeClosed || outcome == OutcomeKilled) {
+    expect(firstWindowWithTitle(desktop, atEnd, run.targetTitle) == 0,
+           "1 and 2: no window carries the title at the end");
+  }
+  if (outcome == OutcomeProcessWindowGone || outcome == OutcomeKilledTitleRemains) {
+    expect(passedOver || !ownsParentlessWindow(atEnd, run.targetProcess),
+           "3 and 4: the process owns no parentless top-level window at the end");
+  }
+  if (outcome == OutcomeKillFailed) {
+    expect(passedOver || ownsParentlessWindow(atEnd, run.targetProcess),
+           "-2: the process still owns a parentless top-level window at the end");
+  }
+
+  // The host hears the truth, and only when a variable was given.
+  const auto& hostCalls = desktop.host.calls;
+  if (run.variableName.empty()) {
+    expect(hostCalls.empty(), "without a variable no host object is ever created");
+  } else if (hostWorks(scenario.host) && seen.injected != FaultKind::InHost) {
+    const bool known = scenario.host.variables.count(run.variableName) != 0;
+    expect(hostCalls == expectedHostCalls(run, known),
+           "a working host sees the start value, GetVar, CreateVar when the variable was missing, "
+           "and the outcome");
+  }
+}
+
+RunFacts runScenario(const Scenario& scenario) {
+  sim::SimDesktop desktop;
+  build(scenario, desktop);
+  const Windows atStart = desktop.windows();
+  FaultyPlatform platform(desktop, scenario.failingCall);
+  RunFacts facts;
+  try {
+    facts.result = sim::runHalvik(desktop, scenario.argumentText, platform);
+  } catch (const std::exception& escaped) {
+    facts.violations.push_back(std::string("Form_Load returns, and nothing escapes it: ") +
+                               escaped.what());
+  }
+  facts.seen = platform.seen;
+  facts.closeRequests = desktop.closeRequests;
+  checkProperties(scenario, desktop, atStart, facts);
+  return facts;
+}
+
+std::vector<ProcessId> endedProcesses(const RunFacts& run) {
+  std::vector<ProcessId> ended;
+  for (const auto& termination : run.seen.terminations) ended.push_back(termination.process);
+  return ended;
+}
+
+}  // namespace
+
+RunFacts checkScenario(const Scenario& scenario) {
+  RunFacts facts = runScenario(scenario);
+  const auto& injected = facts.seen.injected;
+  const bool hostFailed = !hostWorks(scenario.host) || injected == FaultKind::InHost;
+  // Another failing call would fall elsewhere with a working host's calls counted in.
+  if (!facts.result || !hostFailed || (injected && *injected != FaultKind::InHost)) return facts;
+
+  Scenario withWorkingHost = scenario;
+  withWorkingHost.host.installed = true;
+  withWorkingHost.host.failingCalls.clear();
+  withWorkingHost.failingCall = 0;
+  const RunFacts reference = runScenario(withWorkingHost);
+  if (!reference.result || reference.result->outcome != facts.result->outcome ||
+      reference.closeRequests != facts.closeRequests ||
+      endedProcesses(reference) != endedProcesses(facts)) {
+    facts.violations.emplace_back(
+        "a failing or absent host changes nothing of what is closed, ended or decided");
+  }
+  return facts;
+}
+
+}  // namespace halvik::property

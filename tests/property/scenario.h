@@ -1,0 +1,45 @@
+#pragma once
+
+// One generated run: a desktop, a host, input for the program's own queue, an argument text and
+// the one call, if any, that fails. Plain data, so that a run can be built again with a change.
+
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "property/random_source.h"
+#include "sim/sim_desktop.h"
+
+namespace halvik::property {
+
+enum class CloseReaction { Ignores, Quits, AsksToSave, ReappearsUnderAnotherProcess };
+
+struct WindowPlan {
+  std::wstring title;
+  ProcessId process = 0;
+  std::optional<std::size_t> owner;  // an earlier window that owns this pop-up
+  CloseReaction reaction = CloseReaction::Ignores;
+  Ticks reactionDelay = 0;
+  ProcessId reappearsUnder = 0;
+};
+
+struct InputPlan {
+  Ticks when = 0;
+  bool bringsMessage = true;  // or only wakes the program
+};
+
+struct Scenario {
+  std::vector<WindowPlan> windows;  // topmost first
+  std::map<ProcessId, sim::SimProcess> processes;
+  std::vector<InputPlan> inputs;
+  sim::SimHost host;
+  std::wstring argumentText;
+  // The process ID the target spells when it is a number; 0 when that lies outside 32 bits.
+  std::optional<ProcessId> spelledProcess;
+  std::uint32_t failingCall = 0;  // counted from 1 over the calls that can fail; 0: none fails
+};
+
+Scenario generateScenario(RandomSource& random);
+void build(const Scenario& scenario, sim::SimDesktop& desktop);
+
+}  // namespace halvik::property
