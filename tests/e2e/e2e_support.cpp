@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace halvik::e2e {
@@ -35,13 +36,18 @@ HWND findWindow(const std::wstring& title) {
 
 }  // namespace
 
-StartedProcess::StartedProcess(const std::wstring& commandLine) {
+StartedProcess::StartedProcess(const std::wstring& commandLine, HANDLE output) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  if (output) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+  }
   PROCESS_INFORMATION started{};
   std::wstring writable = commandLine;
-  if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &started)) {
+  if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+                      nullptr, &startup, &started)) {
     ADD_FAILURE() << "cannot start (error " << GetLastError()
                   << "): " << std::string(commandLine.begin(), commandLine.end());
     return;
@@ -179,6 +185,33 @@ std::vector<int> HostJournal::saved() const {
     if (startsWith(line, "SaveVar\t")) values.push_back(std::stoi(line.substr(8)));
   }
   return values;
+}
+
+// The output goes to a file rather than a pipe: a pipe's reader would wait for every process
+// that inherited it, and the command may start some that outlive it.
+std::string outputOf(const std::wstring& commandLine, DWORD limitMilliseconds) {
+  wchar_t directory[MAX_PATH] = {};
+  wchar_t path[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, directory);
+  GetTempFileNameW(directory, L"out", 0, path);
+  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+  const HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot make a file for the output (error " << GetLastError() << ")";
+    return {};
+  }
+  {
+    const win32::UniqueHandle output(file);
+    const StartedProcess process(commandLine, output.get());
+    EXPECT_TRUE(process.waitForExit(limitMilliseconds)) << "the command did not end in time";
+  }
+  std::ifstream written_file(path, std::ios::binary);
+  std::string written((std::istreambuf_iterator<char>(written_file)),
+                      std::istreambuf_iterator<char>());
+  written_file.close();
+  DeleteFileW(path);
+  return written;
 }
 
 double runHalvik(const std::wstring& argumentText, DWORD limitMilliseconds) {

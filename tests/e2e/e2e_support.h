@@ -13,7 +13,8 @@ namespace halvik::e2e {
 // A process started by a test; ended, if it still runs, when the test is over.
 class StartedProcess {
  public:
-  explicit StartedProcess(const std::wstring& commandLine);
+  // With an output handle, the process writes its standard output there.
+  explicit StartedProcess(const std::wstring& commandLine, HANDLE output = nullptr);
   ~StartedProcess();
   StartedProcess(StartedProcess&&) = default;
   StartedProcess& operator=(StartedProcess&&) = default;
@@ -92,6 +93,10 @@ class HostJournal {
   std::wstring name_;
   ScopedEnvironment outOfProcess_;
 };
+
+// Runs the command and waits up to the time for it to end; returns what it wrote to its standard
+// output. The test fails if it does not end in time.
+std::string outputOf(const std::wstring& commandLine, DWORD limitMilliseconds);
 
 // Runs halvik.exe with exactly this argument text and waits for it to end; returns the seconds it
 // took. The test fails if it does not end within the limit.
