@@ -1,0 +1,51 @@
+// A crowded desktop: crowd.exe COUNT READY-FILE creates COUNT titled top-level windows, never
+// shown, creates READY-FILE once they all exist, and lives until READY-FILE is gone (checked
+// twice a second) or ten minutes have passed.
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr UINT_PTR CheckTimer = 1;
+constexpr DWORD LifetimeMilliseconds = 600000;
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  int arguments = 0;
+  wchar_t** argument = CommandLineToArgvW(GetCommandLineW(), &arguments);
+  if (!argument || arguments != 3) return 2;
+  const int count = _wtoi(argument[1]);
+  const std::wstring readyFile = argument[2];
+
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = L"HalvikBenchCrowd";
+  if (!RegisterClassW(&windowClass)) return 1;
+  for (int index = 0; index < count; ++index) {
+    const std::wstring title = L"Crowd window " + std::to_wstring(index);
+    if (!CreateWindowExW(0, windowClass.lpszClassName, title.c_str(),
+                         WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
+                         instance, nullptr)) {
+      return 1;
+    }
+  }
+  CloseHandle(CreateFileW(readyFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+
+  SetTimer(nullptr, CheckTimer, 500, nullptr);
+  const ULONGLONG due = GetTickCount64() + LifetimeMilliseconds;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_TIMER &&
+        (GetFileAttributesW(readyFile.c_str()) == INVALID_FILE_ATTRIBUTES ||
+         GetTickCount64() >= due)) {
+      break;
+    }
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
