@@ -1,5 +1,5 @@
-// A crowded desktop: crowd.exe COUNT READY-FILE creates COUNT titled top-level windows, never
-// shown, creates READY-FILE once they all exist, and lives until READY-FILE is gone (checked
+// A crowded desktop: crowd.exe COUNT READY-FILE shows COUNT titled top-level windows, creates
+// READY-FILE once they all exist, and lives until READY-FILE is gone (checked
 // twice a second) or ten minutes have passed.
 
 #include <windows.h>
