@@ -6,13 +6,13 @@
 #   search:   the cost per extra top-level window of that run, against the same program's;
 #   poll:     the CPU time halvik.exe uses per second of wall time while it waits on a target that
 #             ignores the close request, from the kernel's accounting of its process.
-# The programs take turns, and each figure is the median of RUNS runs (15 unless given).
+# The programs take turns, and each figure is the median of RUNS runs (21 unless given).
 #   scripts/bench.sh [RUNS]    BUILD=windows measures the 32-bit build instead of the 64-bit one.
 # Ends with status 1 when a goal was missed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-runs=${1:-15}
+runs=${1:-21}
 build=build/${BUILD:-windows64}
 crowd_size=2000
 poll_intervals=15 # of two seconds each, all within the first grace period of 50 s
