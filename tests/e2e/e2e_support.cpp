@@ -78,6 +78,14 @@ std::wstring binaryPath(const std::wstring& fileName) {
   return directory.substr(0, directory.find_last_of(L"\\/") + 1) + fileName;
 }
 
+std::wstring temporaryDirectory() {
+  wchar_t directory[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, directory);
+  return directory;
+}
+
+std::wstring quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
 std::wstring uniqueTitle(const std::wstring& what) {
   static std::atomic<int> counter{0};
   return L"Halvik test " + what + L" " + std::to_wstring(GetCurrentProcessId()) + L"." +
@@ -103,8 +111,8 @@ bool waitUntilNoWindow(const std::wstring& title, DWORD milliseconds) {
 }
 
 Target startTarget(const std::wstring& title, const std::wstring& options) {
-  Target target{StartedProcess(L"\"" + binaryPath(L"target_app.exe") + L"\" \"--title=" + title +
-                               L"\" " + options),
+  Target target{StartedProcess(quoted(binaryPath(L"target_app.exe")) + L" " +
+                               quoted(L"--title=" + title) + L" " + options),
                 nullptr};
   target.window = waitForWindow(title);
   EXPECT_NE(target.window, nullptr) << "the target's window did not appear";
@@ -115,9 +123,7 @@ namespace {
 
 // The directory of the stand-in host's journals, named where the host finds it.
 std::wstring journalDirectory() {
-  wchar_t temporary[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temporary);
-  const std::wstring directory = std::wstring(temporary) + L"halvik-host";
+  const std::wstring directory = temporaryDirectory() + L"halvik-host";
   CreateDirectoryW(directory.c_str(), nullptr);
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Halvik\\StandInHost", L"Journals", REG_SZ,
                   directory.c_str(), static_cast<DWORD>((directory.size() + 1) * sizeof(wchar_t)));
@@ -190,10 +196,8 @@ std::vector<int> HostJournal::saved() const {
 // The output goes to a file rather than a pipe: a pipe's reader would wait for every process
 // that inherited it, and the command may start some that outlive it.
 std::string outputOf(const std::wstring& commandLine, DWORD limitMilliseconds) {
-  wchar_t directory[MAX_PATH] = {};
   wchar_t path[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, directory);
-  GetTempFileNameW(directory, L"out", 0, path);
+  GetTempFileNameW(temporaryDirectory().c_str(), L"out", 0, path);
   SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
   const HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_TEMPORARY, nullptr);
@@ -216,7 +220,7 @@ std::string outputOf(const std::wstring& commandLine, DWORD limitMilliseconds) {
 
 double runHalvik(const std::wstring& argumentText, DWORD limitMilliseconds) {
   const ULONGLONG started = GetTickCount64();
-  StartedProcess halvik(L"\"" + binaryPath(L"halvik.exe") + L"\" " + argumentText);
+  StartedProcess halvik(quoted(binaryPath(L"halvik.exe")) + L" " + argumentText);
   EXPECT_TRUE(halvik.waitForExit(limitMilliseconds)) << "halvik.exe did not end in time";
   return static_cast<double>(GetTickCount64() - started) / 1000.0;
 }

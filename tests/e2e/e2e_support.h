@@ -30,6 +30,10 @@ class StartedProcess {
 };
 
 std::wstring binaryPath(const std::wstring& fileName);
+// The directory for temporary files, ending in a backslash.
+std::wstring temporaryDirectory();
+// The text in double quotes, as one argument of a command line.
+std::wstring quoted(const std::wstring& text);
 
 // A title no other test uses, so that tests may run side by side on one desktop.
 std::wstring uniqueTitle(const std::wstring& what);

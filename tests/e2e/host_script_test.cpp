@@ -10,15 +10,11 @@
 namespace halvik::e2e {
 namespace {
 
-std::wstring quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 TEST(HostScriptExample, ClosesNotepadAndSaysSo) {
   HostJournal host{HostKind::OutOfProcess};
   // A file of its own gives the editor a title that no other test's editor has.
-  wchar_t directory[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, directory);
   const std::wstring file = L"Halvik script " + std::to_wstring(GetCurrentProcessId()) + L".txt";
-  const std::wstring path = std::wstring(directory) + file;
+  const std::wstring path = temporaryDirectory() + file;
   std::ofstream(path.c_str()) << "unchanged\n";
   const std::wstring title = file + L" - Notepad";
   StartedProcess editor(L"notepad.exe " + quoted(path));
