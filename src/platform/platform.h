@@ -49,6 +49,9 @@ class WaitEvent {
   // Sleeps until the event is signalled, new input arrives in the thread's message queue, or
   // the time runs out.
   virtual WaitWake waitForSignalOrInput(std::uint32_t milliseconds) = 0;
+  // Sleeps until the event is signalled or the time runs out, whatever arrives in the queue; when
+  // even that wait fails, sleeps the time out.
+  virtual void waitForSignal(std::uint32_t milliseconds) = 0;
 };
 
 struct CreatedEvent {

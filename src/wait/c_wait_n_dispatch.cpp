@@ -45,13 +45,19 @@ void CWaitNDispatch::addOnTimerListener(std::function<void()> listener) {
 
 // Sleeps until the event, input, or the due time; dispatches whatever input brought. The
 // remaining time is taken from the clock on every pass, so wakes that bring nothing to dispatch
-// cannot stretch the wait past its due time.
+// cannot stretch the wait past its due time. A wait on the queue that fails cannot be retried
+// without spinning, and ending early would shorten the caller's round: the rest of the time is
+// waited out on the event alone, without dispatching.
 void CWaitNDispatch::DispatchUntilDue() {
   EventHandle->reset();
   for (;;) {
     const WaitWake wake = EventHandle->waitForSignalOrInput(remainingMilliseconds());
     const bool signalled = EventHandle->isSignalled();
-    // A failed wait cannot be retried without spinning, so it ends the wait like a timeout.
+    if (wake == WaitWake::Failed && !signalled) {
+      CurrentTime = platform_.monotonicTime();
+      EventHandle->waitForSignal(remainingMilliseconds());
+      return;
+    }
     if (wake != WaitWake::Input || signalled) return;
 
     if (platform_.messageWaiting()) platform_.dispatchAllMessages();

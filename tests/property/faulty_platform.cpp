@@ -47,6 +47,7 @@ class FaultyEvent : public WaitEvent {
     if (platform_.fails(FaultKind::Truthful)) return WaitWake::Failed;
     return event_->waitForSignalOrInput(milliseconds);
   }
+  void waitForSignal(std::uint32_t milliseconds) override { event_->waitForSignal(milliseconds); }
 
  private:
   FaultyPlatform& platform_;
@@ -89,20 +90,33 @@ void FaultyPlatform::throwIfFails(FaultKind kind, const char* call) {
   if (fails(kind)) throw Failure(InjectedFailure, "HalvikForm", call);
 }
 
+void FaultyPlatform::throwIfSearchFails(const char* call) {
+  const Ticks now = desktop_.now();
+  const bool withinFailingTime = searchFailsFrom_ <= now && now < searchFailsUntil_;
+  if (fails(FaultKind::SearchFailed) || withinFailingTime) {
+    if (!seen.injected) seen.injected = FaultKind::SearchFailed;
+    seen.lastSearchFailure = now;
+    throw Failure(InjectedFailure, "HalvikForm", call);
+  }
+}
+
 WindowHandle FaultyPlatform::vanishesIfFails(WindowHandle window) {
   if (fails(FaultKind::Truthful)) desktop_.destroyWindow(window);
   return window;
 }
 
 std::vector<WindowHandle> FaultyPlatform::topLevelWindows() {
-  throwIfFails(FaultKind::PassedOver, "EnumWindows");
+  throwIfSearchFails("EnumWindows");
   walkBefore_ = std::move(lastWalk_);
   lastWalk_ = desktop_.windows();
   return desktop_.topLevelWindows();
 }
 
 CreatedEvent FaultyPlatform::createEvent() {
-  if (fails(FaultKind::PassedOver)) return {nullptr, NoSystemResources};
+  if (fails(FaultKind::EventRefused)) {
+    seen.eventRefused = true;
+    return {nullptr, NoSystemResources};
+  }
   if (desktop_.eventsOpen() > 0) ++seen.overlappingWaits;
   auto created = desktop_.createEvent();
   if (created.event) created.event = std::make_unique<FaultyEvent>(*this, std::move(created.event));

@@ -14,10 +14,11 @@
 namespace halvik::property {
 
 enum class FaultKind {
-  PassedOver,  // a thrown failure or an event that could not be made: the failure rule applies
-  InHost,      // a call to the host failed, thrown and passed over too
-  Truthful,    // a window vanished, a process would not open, end or tell its exit code, a wait
-               // failed: what the program sees stays true
+  SearchFailed,  // the window walk or the case mapping failed: the failure rule applies
+  EventRefused,  // a wait's event could not be made: its poll ends there
+  InHost,        // a call to the host failed, thrown and passed over too
+  Truthful,      // a window vanished, a process would not open, end or tell its exit code, a
+                 // wait failed: what the program sees stays true
 };
 
 struct TerminationSeen {
@@ -31,7 +32,10 @@ struct TerminationSeen {
 struct Observations {
   std::uint32_t calls = 0;  // that could fail
   std::optional<FaultKind> injected;
-  bool forcedEndBegun = false;
+  bool eventRefused = false;
+  std::optional<Ticks> lastSearchFailure;  // when a window search last failed
+  std::optional<Ticks> closeRequested;
+  std::optional<Ticks> forcedEndBegun;
   bool holdRefused = false;                   // the forced end is then reached but makes no call
   std::vector<TerminationSeen> terminations;  // requested, accepted or not
   int waitsBegun = 0;
@@ -44,8 +48,14 @@ class FaultyPlatform : public Platform {
   // Far more calls than two polls of 50 rounds make: a run that gets here does not end.
   static constexpr std::uint32_t RunawayCalls = 100000;
 
-  FaultyPlatform(sim::SimDesktop& desktop, std::uint32_t failingCall)
-      : desktop_(desktop), failingCall_(failingCall) {}
+  // Besides the one failing call, every window search fails from searchFailsFrom until
+  // searchFailsUntil (both 0: never).
+  FaultyPlatform(sim::SimDesktop& desktop, std::uint32_t failingCall, Ticks searchFailsFrom = 0,
+                 Ticks searchFailsUntil = 0)
+      : desktop_(desktop),
+        failingCall_(failingCall),
+        searchFailsFrom_(searchFailsFrom),
+        searchFailsUntil_(searchFailsUntil) {}
 
   // Counts a call that can fail; true when it is the one to fail.
   bool fails(FaultKind kind);
@@ -58,7 +68,7 @@ class FaultyPlatform : public Platform {
     return desktop_.parseNumber(text);
   }
   std::wstring upperCase(const std::wstring& text) override {
-    throwIfFails(FaultKind::PassedOver, "LCMapStringW");
+    throwIfSearchFails("LCMapStringW");
     return desktop_.upperCase(text);
   }
   std::vector<WindowHandle> topLevelWindows() override;
@@ -81,10 +91,13 @@ class FaultyPlatform : public Platform {
   bool windowExists(WindowHandle window) override {
     return desktop_.windowExists(vanishesIfFails(window));
   }
-  void postClose(WindowHandle window) override { desktop_.postClose(vanishesIfFails(window)); }
+  void postClose(WindowHandle window) override {
+    if (!seen.closeRequested) seen.closeRequested = desktop_.now();
+    desktop_.postClose(vanishesIfFails(window));
+  }
   // The forced end begins by asking for the program's own ID, to spare it.
   ProcessId currentProcessId() override {
-    seen.forcedEndBegun = true;
+    if (!seen.forcedEndBegun) seen.forcedEndBegun = desktop_.now();
     return desktop_.currentProcessId();
   }
   std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override {
@@ -107,10 +120,13 @@ class FaultyPlatform : public Platform {
   Observations seen;
 
  private:
+  void throwIfSearchFails(const char* call);
   std::unique_ptr<OpenedProcess> watched(std::unique_ptr<OpenedProcess> opened, ProcessId process);
 
   sim::SimDesktop& desktop_;
   std::uint32_t failingCall_;
+  Ticks searchFailsFrom_;
+  Ticks searchFailsUntil_;
   std::vector<sim::SimWindow> lastWalk_;
   std::vector<sim::SimWindow> walkBefore_;
   bool confirmingHold_ = false;

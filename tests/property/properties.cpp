@@ -49,8 +49,9 @@ std::vector<std::wstring> expectedHostCalls(const sim::RunResult& run, bool vari
 }
 
 // Every property, stated once. With a call made to fail, each still holds, with the failure rule's
-// consequences where they are named: a poll that fails counts the title as present, and a failing
-// window search counts as "no window" before the forced end and as "still a window" after it.
+// consequences where they are named: a poll whose wait cannot be made counts the title as present,
+// and a window search that fails as the outcome is decided counts as "no window" before the forced
+// end and as "still a window" after it.
 void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const Windows& atStart,
                      RunFacts& facts) {
   const auto expect = [&](bool holds, const char* property) {
@@ -60,7 +61,9 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
   const sim::RunResult& run = *facts.result;
   const Observations& seen = facts.seen;
   const std::int16_t outcome = run.outcome;
-  const bool passedOver = seen.injected == FaultKind::PassedOver;
+  const bool eventRefused = seen.eventRefused;
+  // The run's last look at the desktop failed: what it then decided, it decided blind.
+  const bool decidedBlind = seen.lastSearchFailure == desktop.now();
   const Windows& atEnd = desktop.windows();
 
   // It always ends by itself, and leaves nothing behind.
@@ -92,7 +95,7 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
            "an ended process keeps the exit code it had, 259 for a running one");
     expect(ownsParentlessWindow(ended.desktopThen, ended.process),
            "only a process that owns a parentless top-level window is ended");
-    expect(passedOver || firstWindowWithTitle(desktop, ended.walkBefore, run.targetTitle) != 0,
+    expect(eventRefused || firstWindowWithTitle(desktop, ended.walkBefore, run.targetTitle) != 0,
            "only after the first poll ended with the title present");
   }
 
@@ -112,16 +115,33 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
     expect(seen.forcedEndBegun || seen.holdRefused,
            "2, 4 and -2 come only after the escalation reached the forced end");
   }
+
+  // No single failure shortens a grace period: only a wait whose event cannot be made ends one
+  // before its 50 rounds.
+  if (seen.closeRequested && !eventRefused) {
+    const Ticks gracePeriod =
+        HalvikForm::MaxWaitRounds * sim::milliseconds(HalvikForm::WaitRoundMilliseconds);
+    const Ticks firstEnded = *seen.closeRequested + gracePeriod;
+    expect(!seen.forcedEndBegun || *seen.forcedEndBegun >= firstEnded,
+           "the forced end never comes before 50 s after the close request");
+    if (outcome == OutcomeProcessWindowGone) {
+      expect(desktop.now() >= firstEnded, "3 comes no earlier than 50 s after the close request");
+    }
+    if (outcome == OutcomeKilledTitleRemains || outcome == OutcomeKillFailed) {
+      expect(desktop.now() >= firstEnded + gracePeriod,
+             "4 and -2 come no earlier than 100 s after the close request");
+    }
+  }
   if (outcome == OutcomeClosed || outcome == OutcomeKilled) {
     expect(firstWindowWithTitle(desktop, atEnd, run.targetTitle) == 0,
            "1 and 2: no window carries the title at the end");
   }
   if (outcome == OutcomeProcessWindowGone || outcome == OutcomeKilledTitleRemains) {
-    expect(passedOver || !ownsParentlessWindow(atEnd, run.targetProcess),
+    expect(decidedBlind || !ownsParentlessWindow(atEnd, run.targetProcess),
            "3 and 4: the process owns no parentless top-level window at the end");
   }
   if (outcome == OutcomeKillFailed) {
-    expect(passedOver || ownsParentlessWindow(atEnd, run.targetProcess),
+    expect(decidedBlind || ownsParentlessWindow(atEnd, run.targetProcess),
            "-2: the process still owns a parentless top-level window at the end");
   }
 
@@ -141,7 +161,8 @@ RunFacts runScenario(const Scenario& scenario) {
   sim::SimDesktop desktop;
   build(scenario, desktop);
   const Windows atStart = desktop.windows();
-  FaultyPlatform platform(desktop, scenario.failingCall);
+  FaultyPlatform platform(desktop, scenario.failingCall, scenario.searchFailsFrom,
+                          scenario.searchFailsUntil);
   RunFacts facts;
   try {
     facts.result = sim::runHalvik(desktop, scenario.argumentText, platform);

@@ -147,6 +147,10 @@ Scenario generateScenario(RandomSource& random) {
     scenario.host.failingCalls.insert(random.pick(members));
   }
   if (random.chance(25)) scenario.failingCall = 1 + random.below(LatestFailingCall);
+  if (random.chance(15)) {
+    scenario.searchFailsFrom = anyDelay(random);
+    scenario.searchFailsUntil = scenario.searchFailsFrom + anyDelay(random);
+  }
   return scenario;
 }
 

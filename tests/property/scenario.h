@@ -37,6 +37,9 @@ struct Scenario {
   // The process ID the target spells when it is a number; 0 when that lies outside 32 bits.
   std::optional<ProcessId> spelledProcess;
   std::uint32_t failingCall = 0;  // counted from 1 over the calls that can fail; 0: none fails
+  // Every window search fails from the one time until the other (both 0: never).
+  Ticks searchFailsFrom = 0;
+  Ticks searchFailsUntil = 0;
 };
 
 Scenario generateScenario(RandomSource& random);

@@ -49,8 +49,12 @@ class SimHeldProcess : public HeldProcess {
  public:
   SimHeldProcess(SimDesktop& desktop, ProcessId id) : desktop_(desktop), id_(id) {
     ++desktop_.process(id_).holds;
+    desktop_.processOpened();
   }
-  ~SimHeldProcess() override { --desktop_.process(id_).holds; }
+  ~SimHeldProcess() override {
+    --desktop_.process(id_).holds;
+    desktop_.processClosed();
+  }
 
  private:
   SimDesktop& desktop_;
@@ -68,6 +72,11 @@ class SimEvent : public WaitEvent {
   WaitWake waitForSignalOrInput(std::uint32_t milliseconds) override {
     if (signalled_) return WaitWake::Signalled;
     return desktop_.waitUntil(desktop_.now() + sim::milliseconds(milliseconds), signalled_);
+  }
+  void waitForSignal(std::uint32_t milliseconds) override {
+    if (signalled_) return;
+    desktop_.waitUntil(desktop_.now() + sim::milliseconds(milliseconds), signalled_,
+                       /*wakeOnInput=*/false);
   }
 
  private:
@@ -211,14 +220,14 @@ void SimDesktop::wakeWithoutMessageAt(Ticks when) {
   at(when, [this] { inputArrived_ = true; });
 }
 
-WaitWake SimDesktop::waitUntil(Ticks deadline, const bool& eventSignalled) {
+WaitWake SimDesktop::waitUntil(Ticks deadline, const bool& eventSignalled, bool wakeOnInput) {
   while (!timeline_.empty() && timeline_.begin()->first <= deadline) {
     auto next = timeline_.extract(timeline_.begin());
     now_ = std::max(now_, next.key());
     inputArrived_ = false;
     next.mapped()();
     if (eventSignalled) return WaitWake::Signalled;
-    if (inputArrived_) return WaitWake::Input;
+    if (inputArrived_ && wakeOnInput) return WaitWake::Input;
   }
   now_ = std::max(now_, deadline);
   return WaitWake::Timeout;

@@ -122,9 +122,9 @@ class SimDesktop : public Platform {
   void dispatchAllMessages() override;
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
 
-  // Runs the timeline up to the deadline; stops early when the event is signalled or input
-  // arrives for the program.
-  WaitWake waitUntil(Ticks deadline, const bool& eventSignalled);
+  // Runs the timeline up to the deadline; stops early when the event is signalled or, unless told
+  // otherwise, when input arrives for the program.
+  WaitWake waitUntil(Ticks deadline, const bool& eventSignalled, bool wakeOnInput = true);
   void eventOpened() { ++eventsOpen_; }
   void eventClosed() { --eventsOpen_; }
   void processOpened() { ++processesOpen_; }

@@ -78,6 +78,12 @@ TEST_F(WindowLookup, ProcessSearchSkipsOwnedPopUpsAndOtherProcesses) {
   EXPECT_EQ(form.InstanceToWnd(100), 0);
 }
 
+// A window destroyed during the walk reads 0 as its owner, and no process has that ID.
+TEST_F(WindowLookup, ProcessSearchForIdZeroFindsNothing) {
+  desktop.addWindow(L"Closing", 0);
+  EXPECT_EQ(form.InstanceToWnd(0), 0);
+}
+
 TEST_F(WindowLookup, ProcessSearchFindsHiddenAndUntitledWindowsFirstInZOrder) {
   const auto untitled = desktop.addWindow(L"", 100);
   desktop.addWindow(L"Editor", 100);

@@ -67,6 +67,10 @@ class Win32WaitEvent : public WaitEvent {
   void reset() override { ResetEvent(event_.get()); }
   bool isSignalled() override { return WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0; }
 
+  void waitForSignal(std::uint32_t milliseconds) override {
+    if (WaitForSingleObject(event_.get(), milliseconds) == WAIT_FAILED) Sleep(milliseconds);
+  }
+
   WaitWake waitForSignalOrInput(std::uint32_t milliseconds) override {
     HANDLE event = event_.get();
     switch (MsgWaitForMultipleObjects(1, &event, FALSE, milliseconds, AllInputBeforeRawInput)) {
