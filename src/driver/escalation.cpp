@@ -6,37 +6,35 @@ namespace halvik {
 // Close request and grace period; then, only while the title remains and the process still owns
 // a window, the forced end and a second grace period.
 void HalvikForm::runEscalation() {
-  RunState& run = state_;
-
-  fCloseApp(run.TargetWindow);
+  fCloseApp(run_.TargetWindow);
   if (titleGoneWithinGracePeriod()) {
-    run.Outcome = OutcomeClosed;
+    run_.Outcome = OutcomeClosed;
     return;
   }
   // A handle with its top bit set counts as no window, as in every "greater than 0" below. A
   // search that fails counts as "no window": the process is then left alone.
-  if (passOverTest([&] { return InstanceToWnd(run.TargetProcess) <= 0; })) {
-    run.Outcome = OutcomeProcessWindowGone;
+  if (passOverTest([&] { return InstanceToWnd(run_.TargetProcess) <= 0; })) {
+    run_.Outcome = OutcomeProcessWindowGone;
     return;
   }
 
   // Without a hold the ID may name another process by now, which is never ended.
-  if (run.TargetHold) Kill(run.TargetProcess);  // its result is not needed: the poll tells
+  if (run_.TargetHold) Kill(run_.TargetProcess);  // its result is not needed: the poll tells
   if (titleGoneWithinGracePeriod()) {
-    run.Outcome = OutcomeKilled;
+    run_.Outcome = OutcomeKilled;
     return;
   }
   // A search that fails counts as "still a window": the forced end is not claimed to have worked.
-  run.Outcome = passOverTest([&] { return InstanceToWnd(run.TargetProcess) > 0; })
-                    ? OutcomeKillFailed
-                    : OutcomeKilledTitleRemains;
+  run_.Outcome = passOverTest([&] { return InstanceToWnd(run_.TargetProcess) > 0; })
+                     ? OutcomeKillFailed
+                     : OutcomeKilledTitleRemains;
 }
 
 bool HalvikForm::titleGoneWithinGracePeriod() {
   // A poll that fails (its wait could not be made to wait) tells nothing, so the title counts as
   // still present: the run goes on to the next stage rather than claiming the window closed.
   std::int16_t gone = 0;
-  passOver([&] { gone = waitForNoWindow(state_.TargetTitle); });
+  passOver([&] { gone = waitForNoWindow(run_.TargetTitle); });
   return gone == 1;
 }
 

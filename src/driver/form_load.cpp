@@ -6,45 +6,42 @@
 namespace halvik {
 
 void HalvikForm::Form_Load() {
-  RunState& run = state_;
-
   const auto arguments = splitArgumentText(argumentText(platform_.commandLine()));
-  run.Target = arguments.Target;
-  run.VariableName = arguments.VariableName;
+  run_.Target = arguments.Target;
+  run_.VariableName = arguments.VariableName;
 
-  run.Outcome = run.Target.empty() ? OutcomeNoTarget : OutcomeStarted;
-  if (!run.VariableName.empty()) reportStart();
+  run_.Outcome = run_.Target.empty() ? OutcomeNoTarget : OutcomeStarted;
+  if (!run_.VariableName.empty()) reportStart();
 
-  if (run.Outcome == OutcomeStarted) {
+  if (run_.Outcome == OutcomeStarted) {
     resolveTarget();
-    if (run.TargetWindow == 0) {
-      run.Outcome = OutcomeNotFound;
+    if (run_.TargetWindow == 0) {
+      run_.Outcome = OutcomeNotFound;
     } else {
       holdTargetProcess();
       runEscalation();
     }
   }
 
-  if (!run.VariableName.empty()) reportOutcome();
-  run.HostObject.reset();
-  run.TargetHold.reset();
+  if (!run_.VariableName.empty()) reportOutcome();
+  run_.HostObject.reset();
+  run_.TargetHold.reset();
 }
 
 void HalvikForm::resolveTarget() {
-  RunState& run = state_;
-  if (isNumericTarget(platform_, run.Target)) {
+  if (isNumericTarget(platform_, run_.Target)) {
     // A number outside the 32-bit range fails both conversions: window and process stay 0, and
     // the title read from window 0 is empty.
-    passOver([&] { run.TargetWindow = InstanceToWnd(toProcessId(platform_, run.Target)); });
-    passOver([&] { run.TargetProcess = toProcessId(platform_, run.Target); });
-    run.TargetTitle = fWindowText(run.TargetWindow);
+    passOver([&] { run_.TargetWindow = InstanceToWnd(toProcessId(platform_, run_.Target)); });
+    passOver([&] { run_.TargetProcess = toProcessId(platform_, run_.Target); });
+    run_.TargetTitle = fWindowText(run_.TargetWindow);
   } else {
-    run.TargetTitle = run.Target;
+    run_.TargetTitle = run_.Target;
     passOver([&] {
       std::wstring unusedClass;
-      run.TargetWindow = fEnumWindows(run.TargetTitle, unusedClass);
+      run_.TargetWindow = fEnumWindows(run_.TargetTitle, unusedClass);
     });
-    run.TargetProcess = platform_.owningProcess(run.TargetWindow);
+    run_.TargetProcess = platform_.owningProcess(run_.TargetWindow);
   }
 }
 
@@ -57,9 +54,8 @@ void HalvikForm::resolveTarget() {
 // changes: the hold asks for less access than the forced end, so a process that cannot be held
 // could not have been ended anyway, unless it is already gone.
 void HalvikForm::holdTargetProcess() {
-  RunState& run = state_;
-  run.TargetHold = platform_.holdProcess(run.TargetProcess);
-  if (platform_.owningProcess(run.TargetWindow) != run.TargetProcess) run.TargetHold.reset();
+  run_.TargetHold = platform_.holdProcess(run_.TargetProcess);
+  if (platform_.owningProcess(run_.TargetWindow) != run_.TargetProcess) run_.TargetHold.reset();
 }
 
 }  // namespace halvik

@@ -7,36 +7,37 @@
 #include "driver/run_state.h"
 #include "platform/platform.h"
 #include "wait/c_wait_n_dispatch.h"
+#include "window_ops/close_and_kill.h"
+#include "window_ops/disappearance_poll.h"
+#include "window_ops/window_lookup.h"
 
 namespace halvik {
 
 // The program's one window object. It is never shown: creating it runs Form_Load, which does the
-// whole job. Each subsystem defines its own operations: the run in driver/, the lookups, the close
-// request, the forced end and the poll in window_ops/.
+// whole job. The operations below are the run's vocabulary; each calls into its own floor.
 class HalvikForm {
  public:
-  static constexpr std::size_t TextBufferChars = 254;
-  static constexpr std::int16_t MaxWaitRounds = 50;
-  static constexpr std::int32_t WaitRoundMilliseconds = 1000;
-
   explicit HalvikForm(Platform& platform) : platform_(platform) {}
 
   // Splits the argument text, resolves the target, runs the escalation and reports to the host.
   void Form_Load();
-  const RunState& runState() const { return state_; }
+  const RunState& runState() const { return run_; }
 
-  // Window lookup.
-  WindowHandle fEnumWindows(const std::wstring& DesiredWindow, std::wstring& windowClass);
-  WindowHandle InstanceToWnd(ProcessId target_pid);
-
-  // Close request, forced end and disappearance poll.
-  bool fCloseApp(const WindowHandle& hwnd);
-  bool Kill(ProcessId lProcessID);
-  std::int16_t waitForNoWindow(const std::wstring& Title);
+  WindowHandle fEnumWindows(const std::wstring& DesiredWindow, std::wstring& windowClass) {
+    return findTitledWindow(platform_, DesiredWindow, windowClass);
+  }
+  WindowHandle InstanceToWnd(ProcessId target_pid) {
+    return firstWindowOfProcess(platform_, target_pid);
+  }
+  bool fCloseApp(const WindowHandle& hwnd) { return requestClose(platform_, hwnd); }
+  bool Kill(ProcessId lProcessID) { return endProcess(platform_, lProcessID); }
+  std::int16_t waitForNoWindow(const std::wstring& Title) {
+    return pollUntilTitleGone(platform_, timer, Title);
+  }
 
  private:
-  std::wstring fWindowText(WindowHandle window);
-  std::wstring fWindowClass(WindowHandle window);
+  std::wstring fWindowText(WindowHandle window) { return windowTitle(platform_, window); }
+  std::wstring fWindowClass(WindowHandle window) { return windowClassName(platform_, window); }
 
   void resolveTarget();
   void holdTargetProcess();
@@ -47,7 +48,7 @@ class HalvikForm {
   HostAutomation& host();
 
   Platform& platform_;
-  RunState state_;
+  RunState run_;
   // The wait of the poll under way. Nothing here handles its OnTimer event.
   std::unique_ptr<CWaitNDispatch> timer;
 };

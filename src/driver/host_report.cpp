@@ -14,23 +14,23 @@ constexpr std::uint32_t ObjectRequiredError = 0x800A01A8;
 // exists. Writing to a variable that does not exist yet fails and is passed over; the final
 // report creates it.
 void HalvikForm::reportStart() {
-  passOver([&] { state_.HostObject = platform_.createObject(HostProgId); });
-  passOver([&] { host().SaveVar(state_.VariableName, state_.Outcome); });
+  passOver([&] { run_.HostObject = platform_.createObject(HostProgId); });
+  passOver([&] { host().SaveVar(run_.VariableName, run_.Outcome); });
 }
 
 // Report point B: the final outcome, creating the variable when the host does not know it.
 void HalvikForm::reportOutcome() {
   const bool variableMissing = passOverTest([&] {
-    const auto answer = host().GetVar(state_.VariableName);
+    const auto answer = host().GetVar(run_.VariableName);
     return answer.has_value() && *answer == NameNotFound;
   });
-  if (variableMissing) passOver([&] { host().CreateVar(state_.VariableName); });
-  passOver([&] { host().SaveVar(state_.VariableName, state_.Outcome); });
+  if (variableMissing) passOver([&] { host().CreateVar(run_.VariableName); });
+  passOver([&] { host().SaveVar(run_.VariableName, run_.Outcome); });
 }
 
 HostAutomation& HalvikForm::host() {
-  if (!state_.HostObject) throw Failure(ObjectRequiredError, "HalvikForm", "Object required");
-  return *state_.HostObject;
+  if (!run_.HostObject) throw Failure(ObjectRequiredError, "HalvikForm", "Object required");
+  return *run_.HostObject;
 }
 
 }  // namespace halvik

@@ -1,26 +1,25 @@
-#include "driver/halvik_form.h"
+#include "window_ops/close_and_kill.h"
 
 namespace halvik {
 
-// Posts the close request and returns at once: the disappearance poll does the waiting, and the
-// forced end must still follow when the application does not close. True while the window still
-// exists right after the request.
-bool HalvikForm::fCloseApp(const WindowHandle& hwnd) {
-  if (hwnd == 0) return false;
-  platform_.postClose(hwnd);
-  return platform_.windowExists(hwnd);
+// The disappearance poll does the waiting, and the forced end must still follow when the
+// application does not close.
+bool requestClose(Platform& platform, WindowHandle window) {
+  if (window == 0) return false;
+  platform.postClose(window);
+  return platform.windowExists(window);
 }
 
-// Asks the system to end the process and does not wait for it. The ended process keeps the exit
-// code read just before, 259 (STILL_ACTIVE) for a running one. A process whose exit code reads 0
-// is left alone, and so is this program's own process: ending it would lose the final report.
-bool HalvikForm::Kill(ProcessId lProcessID) {
-  if (lProcessID == platform_.currentProcessId()) return false;
-  const auto process = platform_.openProcess(lProcessID);
-  if (!process) return false;
-  const auto exitCode = process->exitCode();
+// The ended process keeps the exit code read just before, 259 (STILL_ACTIVE) for a running one. A
+// process whose exit code reads 0 is left alone, and so is this program's own process: ending it
+// would lose the final report.
+bool endProcess(Platform& platform, ProcessId process) {
+  if (process == platform.currentProcessId()) return false;
+  const auto opened = platform.openProcess(process);
+  if (!opened) return false;
+  const auto exitCode = opened->exitCode();
   if (!exitCode || *exitCode == 0) return false;
-  return process->terminate(*exitCode);
+  return opened->terminate(*exitCode);
 }
 
 }  // namespace halvik

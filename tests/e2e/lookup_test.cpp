@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/halvik_form.h"
 #include "e2e_support.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/window_handle.h"
+#include "window_ops/window_lookup.h"
 
 namespace halvik::e2e {
 namespace {
@@ -31,11 +31,10 @@ class RealLookup : public ::testing::Test {
  protected:
   WindowHandle findTitle(const std::wstring& text, std::wstring* windowClass = nullptr) {
     std::wstring unused;
-    return form.fEnumWindows(text, windowClass ? *windowClass : unused);
+    return findTitledWindow(platform, text, windowClass ? *windowClass : unused);
   }
 
   win32::Win32Platform platform;
-  HalvikForm form{platform};
 };
 
 TEST_F(RealLookup, FindsATitlePartIgnoringCaseAndDeliversItsClass) {
@@ -86,7 +85,7 @@ TEST_F(RealLookup, ReadsTitlesUpTo254Characters) {
 TEST_F(RealLookup, ProcessSearchFindsTheUnownedWindowOfTheProcess) {
   const auto title = uniqueTitle(L"By Process");
   const auto target = startTarget(title);
-  EXPECT_EQ(form.InstanceToWnd(static_cast<ProcessId>(target.process.id())),
+  EXPECT_EQ(firstWindowOfProcess(platform, static_cast<ProcessId>(target.process.id())),
             fromHwnd(target.window));
 }
 
@@ -94,12 +93,13 @@ TEST_F(RealLookup, ProcessSearchPassesOverOwnedPopUps) {
   const auto title = uniqueTitle(L"Owned");
   const auto target = startTarget(title, L"--owned-only");
   ASSERT_NE(GetParent(target.window), nullptr);
-  const WindowHandle found = form.InstanceToWnd(static_cast<ProcessId>(target.process.id()));
+  const WindowHandle found =
+      firstWindowOfProcess(platform, static_cast<ProcessId>(target.process.id()));
   EXPECT_NE(found, fromHwnd(target.window));
 }
 
 TEST_F(RealLookup, ProcessWithoutWindowsIsNotFound) {
-  EXPECT_EQ(form.InstanceToWnd(static_cast<ProcessId>(GetCurrentProcessId())), 0);
+  EXPECT_EQ(firstWindowOfProcess(platform, static_cast<ProcessId>(GetCurrentProcessId())), 0);
 }
 
 }  // namespace

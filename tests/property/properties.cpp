@@ -6,8 +6,7 @@ namespace {
 using sim::SimWindow;
 using Windows = std::vector<SimWindow>;
 
-constexpr Ticks LongestRun =
-    2 * HalvikForm::MaxWaitRounds * sim::milliseconds(HalvikForm::WaitRoundMilliseconds);
+constexpr Ticks LongestRun = 2 * MaxWaitRounds * sim::milliseconds(WaitRoundMilliseconds);
 
 // The desktop as the program reads it: titles cut to its text buffer, untitled windows never
 // matching, handles with the top bit set counting as none.
@@ -15,7 +14,7 @@ WindowHandle firstWindowWithTitle(sim::SimDesktop& desktop, const Windows& windo
                                   const std::wstring& title) {
   const auto wanted = desktop.upperCase(title);
   for (const auto& window : windows) {
-    const auto text = window.title.substr(0, HalvikForm::TextBufferChars);
+    const auto text = window.title.substr(0, TextBufferChars);
     if (!text.empty() && desktop.upperCase(text).find(wanted) != std::wstring::npos) {
       return window.handle;
     }
@@ -119,8 +118,7 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
   // No single failure shortens a grace period: only a wait whose event cannot be made ends one
   // before its 50 rounds.
   if (seen.closeRequested && !eventRefused) {
-    const Ticks gracePeriod =
-        HalvikForm::MaxWaitRounds * sim::milliseconds(HalvikForm::WaitRoundMilliseconds);
+    const Ticks gracePeriod = MaxWaitRounds * sim::milliseconds(WaitRoundMilliseconds);
     const Ticks firstEnded = *seen.closeRequested + gracePeriod;
     expect(!seen.forcedEndBegun || *seen.forcedEndBegun >= firstEnded,
            "the forced end never comes before 50 s after the close request");

@@ -200,27 +200,25 @@ TEST_F(Escalation, WindowWalkThatFailsFromTheStartFindsNothing) {
 
 TEST(ForcedEnd, LeavesProcessesThatCannotBeEndedAlone) {
   SimDesktop desktop;
-  HalvikForm form(desktop);
   desktop.process(1).exitCode = 0;
   desktop.process(2).exitCode = 3;
   desktop.process(3).canOpen = false;
   desktop.process(5).exitCodeReadable = false;
 
-  EXPECT_FALSE(form.Kill(1));  // ended with code 0: nothing is attempted
-  EXPECT_FALSE(form.Kill(2));  // already ended: attempted, and refused by the system
-  EXPECT_FALSE(form.Kill(3));
-  EXPECT_FALSE(form.Kill(4));  // no such process
-  EXPECT_FALSE(form.Kill(5));  // no exit code to end it with: nothing is attempted
-  EXPECT_FALSE(form.Kill(desktop.ownProcessId));
+  EXPECT_FALSE(endProcess(desktop, 1));  // ended with code 0: nothing is attempted
+  EXPECT_FALSE(endProcess(desktop, 2));  // already ended: attempted, and refused by the system
+  EXPECT_FALSE(endProcess(desktop, 3));
+  EXPECT_FALSE(endProcess(desktop, 4));  // no such process
+  EXPECT_FALSE(endProcess(desktop, 5));  // no exit code to end it with: nothing is attempted
+  EXPECT_FALSE(endProcess(desktop, desktop.ownProcessId));
   EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{2, 3}}));
 }
 
 TEST(CloseRequest, IsPostedOnlyToAWindow) {
   SimDesktop desktop;
-  HalvikForm form(desktop);
   const auto window = desktop.addWindow(L"Clock", 1);
-  EXPECT_FALSE(form.fCloseApp(0));
-  EXPECT_TRUE(form.fCloseApp(window));  // still there right after the request
+  EXPECT_FALSE(requestClose(desktop, 0));
+  EXPECT_TRUE(requestClose(desktop, window));  // still there right after the request
   EXPECT_EQ(desktop.closeRequests, std::vector<WindowHandle>{window});
 }
 

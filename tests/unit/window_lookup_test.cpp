@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "driver/halvik_form.h"
 #include "sim/sim_desktop.h"
+#include "window_ops/window_lookup.h"
 
 namespace halvik {
 namespace {
@@ -12,11 +12,10 @@ class WindowLookup : public ::testing::Test {
  protected:
   WindowHandle findTitle(const std::wstring& text) {
     std::wstring unusedClass;
-    return form.fEnumWindows(text, unusedClass);
+    return findTitledWindow(desktop, text, unusedClass);
   }
 
   SimDesktop desktop;
-  HalvikForm form{desktop};
 };
 
 TEST_F(WindowLookup, TitleSearchIgnoresCaseAndMatchesAnyPart) {
@@ -52,9 +51,9 @@ TEST_F(WindowLookup, DeliversTheClassOnlyOnAMatch) {
   const auto clock = desktop.addWindow(L"Clock", 100);
   desktop.window(clock).className = L"ClockWindowClass";
   std::wstring windowClass = L"unchanged";
-  EXPECT_EQ(form.fEnumWindows(L"Calendar", windowClass), 0);
+  EXPECT_EQ(findTitledWindow(desktop, L"Calendar", windowClass), 0);
   EXPECT_EQ(windowClass, L"unchanged");
-  EXPECT_EQ(form.fEnumWindows(L"clock", windowClass), clock);
+  EXPECT_EQ(findTitledWindow(desktop, L"clock", windowClass), clock);
   EXPECT_EQ(windowClass, L"ClockWindowClass");
 }
 
@@ -70,24 +69,24 @@ TEST_F(WindowLookup, ProcessSearchSkipsOwnedPopUpsAndOtherProcesses) {
   const auto main = desktop.addWindow(L"Editor", 100);
   const auto question = desktop.addWindow(L"Save changes?", 100, main);
   desktop.raiseToTop(question);
-  EXPECT_EQ(form.InstanceToWnd(100), main);
-  EXPECT_EQ(form.InstanceToWnd(300), 0);
+  EXPECT_EQ(firstWindowOfProcess(desktop, 100), main);
+  EXPECT_EQ(firstWindowOfProcess(desktop, 300), 0);
 
   desktop.destroyWindow(main);
   desktop.window(question).owner = 0x4242;  // owned by a window elsewhere
-  EXPECT_EQ(form.InstanceToWnd(100), 0);
+  EXPECT_EQ(firstWindowOfProcess(desktop, 100), 0);
 }
 
 // A window destroyed during the walk reads 0 as its owner, and no process has that ID.
 TEST_F(WindowLookup, ProcessSearchForIdZeroFindsNothing) {
   desktop.addWindow(L"Closing", 0);
-  EXPECT_EQ(form.InstanceToWnd(0), 0);
+  EXPECT_EQ(firstWindowOfProcess(desktop, 0), 0);
 }
 
 TEST_F(WindowLookup, ProcessSearchFindsHiddenAndUntitledWindowsFirstInZOrder) {
   const auto untitled = desktop.addWindow(L"", 100);
   desktop.addWindow(L"Editor", 100);
-  EXPECT_EQ(form.InstanceToWnd(100), untitled);
+  EXPECT_EQ(firstWindowOfProcess(desktop, 100), untitled);
 }
 
 }  // namespace
