@@ -5,7 +5,9 @@
 namespace halvik {
 
 // The command line after the program's own path (quoted or not) and the blanks that follow it.
-std::wstring argumentText(const std::wstring& commandLine);
+// The path is the program's own, programPath, when the line begins with it unquoted; otherwise it
+// ends at the first blank.
+std::wstring argumentText(const std::wstring& commandLine, const std::wstring& programPath);
 
 struct SplitArguments {
   std::wstring Target;

@@ -18,8 +18,11 @@ void HalvikForm::runEscalation() {
     return;
   }
 
-  // Without a hold the ID may name another process by now, which is never ended.
-  if (run_.TargetHold) Kill(run_.TargetProcess);  // its result is not needed: the poll tells
+  // Without a hold the ID may name another process by now, which is never ended. The forced end's
+  // result is not needed: the poll tells.
+  if (run_.TargetHold && mayEndProcess(platform_, run_.TargetProcess, run_.NamedBy)) {
+    Kill(run_.TargetProcess);
+  }
   if (titleGoneWithinGracePeriod()) {
     run_.Outcome = OutcomeKilled;
     return;

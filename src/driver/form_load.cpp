@@ -6,7 +6,8 @@
 namespace halvik {
 
 void HalvikForm::Form_Load() {
-  const auto arguments = splitArgumentText(argumentText(platform_.commandLine()));
+  const auto arguments =
+      splitArgumentText(argumentText(platform_.commandLine(), platform_.programPath()));
   run_.Target = arguments.Target;
   run_.VariableName = arguments.VariableName;
 
@@ -30,9 +31,12 @@ void HalvikForm::Form_Load() {
 
 void HalvikForm::resolveTarget() {
   if (isNumericTarget(platform_, run_.Target)) {
+    run_.NamedBy = TargetNaming::ByProcessId;
     // A number outside the 32-bit range fails both conversions: window and process stay 0, and
     // the title read from window 0 is empty.
-    passOver([&] { run_.TargetWindow = InstanceToWnd(toProcessId(platform_, run_.Target)); });
+    passOver([&] {
+      run_.TargetWindow = mainWindowOfProcess(platform_, toProcessId(platform_, run_.Target));
+    });
     passOver([&] { run_.TargetProcess = toProcessId(platform_, run_.Target); });
     run_.TargetTitle = fWindowText(run_.TargetWindow);
   } else {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "window_ops/close_and_kill.h"
 
 namespace halvik {
 
@@ -26,6 +27,7 @@ struct RunState {
   std::wstring VariableName;  // empty: nothing is reported to the host
   std::int16_t Outcome = OutcomeStarted;
   std::unique_ptr<HostAutomation> HostObject;
+  TargetNaming NamedBy = TargetNaming::ByTitle;
   WindowHandle TargetWindow = 0;
   ProcessId TargetProcess = 0;
   // While held, TargetProcess cannot become the ID of another process. Null: the run never ends

@@ -75,6 +75,8 @@ class Platform {
 
   // The whole command line, the program's own path included.
   virtual std::wstring commandLine() = 0;
+  // The full path of the program's own file.
+  virtual std::wstring programPath() = 0;
 
   // The system's number parser under the user's locale; nothing when it rejects the text.
   virtual std::optional<double> parseNumber(const std::wstring& text) = 0;
@@ -88,6 +90,9 @@ class Platform {
   virtual std::vector<WindowHandle> topLevelWindows() = 0;
   // The parent of a window or, for a pop-up, its owner; 0 when it has neither.
   virtual WindowHandle parentOrOwner(WindowHandle window) = 0;
+  // The owner of a window, pop-up or not; 0 when it has none.
+  virtual WindowHandle owner(WindowHandle window) = 0;
+  virtual bool isVisible(WindowHandle window) = 0;
   // 0 when the window does not exist.
   virtual ProcessId owningProcess(WindowHandle window) = 0;
   // At most maxChars characters; empty when there is no text or no window.
@@ -103,6 +108,13 @@ class Platform {
   // Holds the process with the least access that keeps its ID; null when it cannot be held (no
   // such process, or access denied).
   virtual std::unique_ptr<HeldProcess> holdProcess(ProcessId process) = 0;
+  // Whether ending the process would stop the system; also true when that cannot be told on a
+  // system that knows critical processes.
+  virtual bool mayBeCritical(ProcessId process) = 0;
+  // The process that draws the shell (the taskbar and the desktop); 0 when there is none.
+  virtual ProcessId shellProcess() = 0;
+  // The full path of the process's program; empty when it cannot be read.
+  virtual std::wstring processImagePath(ProcessId process) = 0;
 
   virtual Ticks monotonicTime() = 0;
   virtual CreatedEvent createEvent() = 0;

@@ -1,5 +1,7 @@
 #include "window_ops/close_and_kill.h"
 
+#include <cwctype>
+
 namespace halvik {
 
 // The disappearance poll does the waiting, and the forced end must still follow when the
@@ -20,6 +22,29 @@ bool endProcess(Platform& platform, ProcessId process) {
   const auto exitCode = opened->exitCode();
   if (!exitCode || *exitCode == 0) return false;
   return opened->terminate(*exitCode);
+}
+
+namespace {
+
+const wchar_t FrameHostImage[] = L"applicationframehost.exe";
+
+bool isFrameHost(const std::wstring& imagePath) {
+  std::wstring name = imagePath.substr(imagePath.find_last_of(L"\\/") + 1);
+  for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
+  return name == FrameHostImage;
+}
+
+}  // namespace
+
+// Never ended, however the target was named: a critical system process, whose end stops Windows
+// (the system's own task killer refuses it too). Never ended when reached through a title, as the
+// window may be one of many that the process shows for others: the shell, whose folder windows
+// share a process with the taskbar and the desktop, and the frame host that shows every Store
+// app's window. The run then goes on as after a refused end.
+bool mayEndProcess(Platform& platform, ProcessId process, TargetNaming naming) {
+  if (platform.mayBeCritical(process)) return false;
+  if (naming == TargetNaming::ByProcessId) return true;
+  return process != platform.shellProcess() && !isFrameHost(platform.processImagePath(process));
 }
 
 }  // namespace halvik

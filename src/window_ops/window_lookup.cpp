@@ -29,6 +29,21 @@ WindowHandle firstWindowOfProcess(Platform& platform, ProcessId process) {
   return 0;
 }
 
+// Applications keep hidden top-level windows of their own (every GUI thread has an input-method
+// window; frameworks add more), often above the main window, and tool windows owned by it but no
+// pop-ups, which GetParent does not tie to it: a close request to either would never reach the
+// application. So the rule Windows' managed runtime uses for a process's main window comes first.
+WindowHandle mainWindowOfProcess(Platform& platform, ProcessId process) {
+  if (process == 0) return 0;
+  WindowHandle firstParentless = 0;
+  for (const WindowHandle window : platform.topLevelWindows()) {
+    if (platform.owningProcess(window) != process) continue;
+    if (platform.isVisible(window) && platform.owner(window) == 0) return window;
+    if (firstParentless == 0 && platform.parentOrOwner(window) == 0) firstParentless = window;
+  }
+  return firstParentless;
+}
+
 std::wstring windowTitle(Platform& platform, WindowHandle window) {
   return platform.windowText(window, TextBufferChars);
 }

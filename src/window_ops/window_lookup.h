@@ -19,6 +19,10 @@ WindowHandle findTitledWindow(Platform& platform, const std::wstring& text,
 // The first top-level window in Z-order that the process owns and that has no parent or owner.
 WindowHandle firstWindowOfProcess(Platform& platform, ProcessId process);
 
+// The application's main window: the first visible top-level window in Z-order that the process
+// owns and that has no owner at all; when it shows none, its first window as above.
+WindowHandle mainWindowOfProcess(Platform& platform, ProcessId process);
+
 std::wstring windowTitle(Platform& platform, WindowHandle window);
 std::wstring windowClassName(Platform& platform, WindowHandle window);
 

@@ -55,11 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text.push_back(static_cast<wchar_t>(data[at] | data[at + 1] << 8));
   }
 
+  const std::wstring path = L"C:\\Program Files\\Halvik\\halvik.exe";
   const auto afterBlanks = std::min(text.find_first_not_of(L" \t"), text.size());
-  check(halvik::argumentText(L"\"C:\\Program Files\\Halvik\\halvik.exe\" " + text) ==
-            text.substr(afterBlanks),
+  check(halvik::argumentText(L"\"" + path + L"\" " + text, path) == text.substr(afterBlanks),
         "a quoted program path and the blanks after it are not part of the argument text");
-  check(halvik::argumentText(L"halvik.exe\t" + text) == text.substr(afterBlanks),
+  check(halvik::argumentText(path + L"\t" + text, path) == text.substr(afterBlanks),
         "an unquoted program path and the blanks after it are not part of the argument text");
 
   const auto fields = halvik::splitArgumentText(text);

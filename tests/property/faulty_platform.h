@@ -64,6 +64,7 @@ class FaultyPlatform : public Platform {
   WindowHandle vanishesIfFails(WindowHandle window);
 
   std::wstring commandLine() override { return desktop_.commandLine(); }
+  std::wstring programPath() override { return desktop_.programPath(); }
   std::optional<double> parseNumber(const std::wstring& text) override {
     return desktop_.parseNumber(text);
   }
@@ -74,6 +75,12 @@ class FaultyPlatform : public Platform {
   std::vector<WindowHandle> topLevelWindows() override;
   WindowHandle parentOrOwner(WindowHandle window) override {
     return desktop_.parentOrOwner(vanishesIfFails(window));
+  }
+  WindowHandle owner(WindowHandle window) override {
+    return desktop_.owner(vanishesIfFails(window));
+  }
+  bool isVisible(WindowHandle window) override {
+    return desktop_.isVisible(vanishesIfFails(window));
   }
   // The first owner read after a hold confirms it: the window must still belong to that process.
   ProcessId owningProcess(WindowHandle window) override {
@@ -95,11 +102,17 @@ class FaultyPlatform : public Platform {
     if (!seen.closeRequested) seen.closeRequested = desktop_.now();
     desktop_.postClose(vanishesIfFails(window));
   }
-  // The forced end begins by asking for the program's own ID, to spare it.
-  ProcessId currentProcessId() override {
+  // The forced end begins by asking whether the process may be ended at all: whether it is
+  // critical. Not knowing counts as critical.
+  bool mayBeCritical(ProcessId process) override {
     if (!seen.forcedEndBegun) seen.forcedEndBegun = desktop_.now();
-    return desktop_.currentProcessId();
+    return fails(FaultKind::Truthful) || desktop_.mayBeCritical(process);
   }
+  ProcessId shellProcess() override { return desktop_.shellProcess(); }
+  std::wstring processImagePath(ProcessId process) override {
+    return desktop_.processImagePath(process);
+  }
+  ProcessId currentProcessId() override { return desktop_.currentProcessId(); }
   std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override {
     auto held = fails(FaultKind::Truthful) ? nullptr : desktop_.holdProcess(process);
     seen.holdRefused = held == nullptr;

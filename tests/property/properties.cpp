@@ -24,9 +24,20 @@ WindowHandle firstWindowWithTitle(sim::SimDesktop& desktop, const Windows& windo
 
 WindowHandle firstParentlessWindow(const Windows& windows, ProcessId process) {
   for (const auto& window : windows) {
-    if (process != 0 && window.owner == 0 && window.process == process) return window.handle;
+    const bool parentless = window.owner == 0 || !window.ownerIsParent;
+    if (process != 0 && parentless && window.process == process) return window.handle;
   }
   return 0;
+}
+
+// The first visible window of the process without any owner, else its first parentless one.
+WindowHandle mainWindow(const Windows& windows, ProcessId process) {
+  for (const auto& window : windows) {
+    if (process != 0 && window.process == process && window.visible && window.owner == 0) {
+      return window.handle;
+    }
+  }
+  return firstParentlessWindow(windows, process);
 }
 
 bool ownsParentlessWindow(const Windows& windows, ProcessId process) {
@@ -80,11 +91,12 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
          "at most one close request, only to the resolved target window");
   if (!seen.injected && !run.target.empty()) {
     const WindowHandle named = scenario.spelledProcess
-                                   ? firstParentlessWindow(atStart, *scenario.spelledProcess)
+                                   ? mainWindow(atStart, *scenario.spelledProcess)
                                    : firstWindowWithTitle(desktop, atStart, run.target);
     expect(run.targetWindow == named &&
                (!scenario.spelledProcess || run.targetProcess == *scenario.spelledProcess),
-           "the target is the topmost window the text names, or the process it spells");
+           "the target is the topmost window the text names, or the main window of the process "
+           "it spells");
   }
   expect(seen.terminations.size() <= 1, "at most one termination");
   for (const auto& ended : seen.terminations) {
@@ -94,6 +106,11 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
            "an ended process keeps the exit code it had, 259 for a running one");
     expect(ownsParentlessWindow(ended.desktopThen, ended.process),
            "only a process that owns a parentless top-level window is ended");
+    const sim::SimProcess& process = desktop.process(ended.process);
+    expect(!process.critical, "a critical process is never ended");
+    expect(scenario.spelledProcess ||
+               (ended.process != desktop.shell && process.imagePath != FrameHostImage),
+           "the shell and the frame host are never ended for a title");
     expect(eventRefused || firstWindowWithTitle(desktop, ended.walkBefore, run.targetTitle) != 0,
            "only after the first poll ended with the title present");
   }

@@ -11,7 +11,6 @@ constexpr ProcessId OwnProcess = 7000;  // the simulated desktop's own process I
 constexpr ProcessId Processes[] = {100, 200, 300, OwnProcess};
 constexpr ProcessId ProcessWithoutWindows = 400;
 constexpr std::uint32_t LatestFailingCall = 300;
-
 // Title pieces without digits, so that no piece of a title reads as a process ID.
 const wchar_t* const TitleWords[] = {
     L"Report.txt - Editor", L"report", L"Отчёт",         L"報告書",
@@ -112,7 +111,10 @@ Scenario generateScenario(RandomSource& random) {
     process.endDelay = random.chance(50) ? 0 : anyDelay(random);
     process.windowsOutliveProcess = random.chance(15);
     if (random.chance(10)) process.exitCode = random.chance(50) ? 0 : 3;
+    process.critical = random.chance(5);
+    if (random.chance(10)) process.imagePath = FrameHostImage;
   }
+  if (random.chance(20)) scenario.shell = random.pick(Processes);
 
   for (auto count = random.below(7); count > 0; --count) {
     WindowPlan window;
@@ -121,7 +123,9 @@ Scenario generateScenario(RandomSource& random) {
     window.process = Processes[processIndex];
     if (!scenario.windows.empty() && random.chance(20)) {
       window.owner = random.below(scenario.windows.size());
+      window.ownerIsParent = random.chance(70);
     }
+    window.visible = random.chance(80);
     window.reaction = static_cast<CloseReaction>(random.below(4));
     window.reactionDelay = random.chance(30) ? 0 : anyDelay(random);
     const auto otherIndex = processIndex + 1 + random.below(std::size(Processes) - 1);
@@ -161,6 +165,8 @@ void build(const Scenario& scenario, sim::SimDesktop& desktop) {
     const WindowHandle owner = plan.owner ? handles[*plan.owner] : 0;
     const WindowHandle handle = desktop.addWindow(plan.title, plan.process, owner);
     handles.push_back(handle);
+    desktop.window(handle).ownerIsParent = plan.ownerIsParent;
+    desktop.window(handle).visible = plan.visible;
     switch (plan.reaction) {
       case CloseReaction::Ignores:
         break;
@@ -188,6 +194,7 @@ void build(const Scenario& scenario, sim::SimDesktop& desktop) {
     }
   }
   desktop.host = scenario.host;
+  desktop.shell = scenario.shell;
 }
 
 }  // namespace halvik::property

@@ -12,12 +12,17 @@
 
 namespace halvik::property {
 
+// The program of the process that shows every Store app's window.
+inline const std::wstring FrameHostImage = L"C:\\Windows\\System32\\ApplicationFrameHost.exe";
+
 enum class CloseReaction { Ignores, Quits, AsksToSave, ReappearsUnderAnotherProcess };
 
 struct WindowPlan {
   std::wstring title;
   ProcessId process = 0;
-  std::optional<std::size_t> owner;  // an earlier window that owns this pop-up
+  std::optional<std::size_t> owner;  // an earlier window that owns this one
+  bool ownerIsParent = true;         // a pop-up, which GetParent ties to its owner
+  bool visible = true;
   CloseReaction reaction = CloseReaction::Ignores;
   Ticks reactionDelay = 0;
   ProcessId reappearsUnder = 0;
@@ -33,6 +38,7 @@ struct Scenario {
   std::map<ProcessId, sim::SimProcess> processes;
   std::vector<InputPlan> inputs;
   sim::SimHost host;
+  ProcessId shell = 0;
   std::wstring argumentText;
   // The process ID the target spells when it is a number; 0 when that lies outside 32 bits.
   std::optional<ProcessId> spelledProcess;

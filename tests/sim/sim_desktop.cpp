@@ -275,7 +275,17 @@ const SimWindow* SimDesktop::find(WindowHandle handle) const {
 
 WindowHandle SimDesktop::parentOrOwner(WindowHandle handle) {
   const auto* found = find(handle);
+  return found && found->ownerIsParent ? found->owner : 0;
+}
+
+WindowHandle SimDesktop::owner(WindowHandle handle) {
+  const auto* found = find(handle);
   return found ? found->owner : 0;
+}
+
+bool SimDesktop::isVisible(WindowHandle handle) {
+  const auto* found = find(handle);
+  return found && found->visible;
 }
 
 ProcessId SimDesktop::owningProcess(WindowHandle handle) {

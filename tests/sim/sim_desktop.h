@@ -23,7 +23,9 @@ struct SimWindow {
   std::wstring title;
   std::wstring className = L"SimWindow";
   ProcessId process = 0;
-  WindowHandle owner = 0;  // parent or owner
+  WindowHandle owner = 0;     // parent or owner
+  bool ownerIsParent = true;  // false for an owned window that is no pop-up: GetParent gives 0
+  bool visible = true;
   // What the window's application does when the close request reaches it; nothing by default.
   std::function<void()> onClose;
 };
@@ -37,6 +39,8 @@ struct SimProcess {
   bool acceptsTermination = true;
   Ticks endDelay = 0;  // from the termination request to the process being gone
   bool windowsOutliveProcess = false;
+  bool critical = false;
+  std::wstring imagePath = L"C:\\Program Files\\App\\app.exe";
 };
 
 struct Termination {
@@ -89,6 +93,8 @@ class SimDesktop : public Platform {
 
   Ticks now() const { return now_; }
   std::wstring commandLineText = L"halvik.exe";
+  std::wstring programPathText = L"C:\\Program Files\\Halvik\\halvik.exe";
+  ProcessId shell = 0;
   ProcessId ownProcessId = 7000;
   // The user's locale; only its casing of i matters here, which "tr-TR" maps to İ.
   std::wstring userLocale = L"en-US";
@@ -104,10 +110,13 @@ class SimDesktop : public Platform {
 
   // Platform
   std::wstring commandLine() override { return commandLineText; }
+  std::wstring programPath() override { return programPathText; }
   std::optional<double> parseNumber(const std::wstring& text) override;
   std::wstring upperCase(const std::wstring& text) override;
   std::vector<WindowHandle> topLevelWindows() override;
   WindowHandle parentOrOwner(WindowHandle handle) override;
+  WindowHandle owner(WindowHandle handle) override;
+  bool isVisible(WindowHandle handle) override;
   ProcessId owningProcess(WindowHandle handle) override;
   std::wstring windowText(WindowHandle handle, std::size_t maxChars) override;
   std::wstring className(WindowHandle handle, std::size_t maxChars) override;
@@ -116,6 +125,9 @@ class SimDesktop : public Platform {
   ProcessId currentProcessId() override { return ownProcessId; }
   std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;
   std::unique_ptr<HeldProcess> holdProcess(ProcessId id) override;
+  bool mayBeCritical(ProcessId id) override { return process(id).critical; }
+  ProcessId shellProcess() override { return shell; }
+  std::wstring processImagePath(ProcessId id) override { return process(id).imagePath; }
   Ticks monotonicTime() override { return now_; }
   CreatedEvent createEvent() override;
   bool messageWaiting() override { return !queue_.empty(); }

@@ -6,13 +6,28 @@ namespace halvik {
 namespace {
 
 TEST(ArgumentText, FollowsTheProgramPathQuotedOrNot) {
-  EXPECT_EQ(argumentText(LR"("C:\Program Files\halvik.exe" Untitled - Notepad|X)"),
+  const std::wstring path = LR"(C:\Program Files\Halvik\halvik.exe)";
+  EXPECT_EQ(argumentText(LR"("C:\Program Files\halvik.exe" Untitled - Notepad|X)", path),
             L"Untitled - Notepad|X");
-  EXPECT_EQ(argumentText(L"halvik.exe   \t  Notepad  "), L"Notepad  ");
-  EXPECT_EQ(argumentText(LR"("C:\halvik.exe""quoted")"), LR"("quoted")");
-  EXPECT_EQ(argumentText(LR"("C:\halvik.exe")"), L"");
-  EXPECT_EQ(argumentText(L"halvik.exe"), L"");
-  EXPECT_EQ(argumentText(L""), L"");
+  EXPECT_EQ(argumentText(L"halvik.exe   \t  Notepad  ", path), L"Notepad  ");
+  EXPECT_EQ(argumentText(LR"("C:\halvik.exe""quoted")", path), LR"("quoted")");
+  EXPECT_EQ(argumentText(LR"("C:\halvik.exe")", path), L"");
+  EXPECT_EQ(argumentText(L"halvik.exe", path), L"");
+  EXPECT_EQ(argumentText(L"", path), L"");
+}
+
+// Windows runs a program named by a path with blanks unquoted, and hands it the line as written.
+TEST(ArgumentText, FollowsTheProgramsOwnPathUnquoted) {
+  const std::wstring path = LR"(C:\Program Files\Halvik\halvik.exe)";
+  EXPECT_EQ(argumentText(LR"(C:\Program Files\Halvik\halvik.exe Untitled - Notepad|X)", path),
+            L"Untitled - Notepad|X");
+  EXPECT_EQ(argumentText(LR"(c:\program files\halvik\HALVIK  Notepad)", path), L"Notepad");
+  EXPECT_EQ(argumentText(LR"(C:\Program Files\Halvik\halvik.exe)", path), L"");
+  // Only the program's own path, and only as a whole: otherwise the first blank ends the path.
+  EXPECT_EQ(argumentText(LR"(C:\Program Files\Other\halvik.exe Notepad)", path),
+            LR"(Files\Other\halvik.exe Notepad)");
+  EXPECT_EQ(argumentText(LR"(C:\Program Files\Halvik\halvik.exe2 Notepad)", path),
+            LR"(Files\Halvik\halvik.exe2 Notepad)");
 }
 
 TEST(ArgumentText, WithoutSeparatorIsAllTarget) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "sim/run_halvik.h"
 
 namespace halvik {
@@ -212,6 +214,27 @@ TEST(ForcedEnd, LeavesProcessesThatCannotBeEndedAlone) {
   EXPECT_FALSE(endProcess(desktop, 5));  // no exit code to end it with: nothing is attempted
   EXPECT_FALSE(endProcess(desktop, desktop.ownProcessId));
   EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{2, 3}}));
+}
+
+// Named by title, the shell and the frame host are spared: their windows are shown for others.
+TEST(ForcedEnd, SparesCriticalProcessesAndForATitleTheShellAndTheFrameHost) {
+  const auto outcome = [](const std::function<void(SimDesktop&)>& make, const wchar_t* target) {
+    SimDesktop desktop;
+    desktop.addWindow(L"Report.txt - Editor", Editor);
+    make(desktop);
+    return runHalvik(desktop, target).outcome;
+  };
+  const auto critical = [](SimDesktop& desktop) { desktop.process(Editor).critical = true; };
+  const auto shell = [](SimDesktop& desktop) { desktop.shell = Editor; };
+  const auto frameHost = [](SimDesktop& desktop) {
+    desktop.process(Editor).imagePath = LR"(C:\WINDOWS\system32\APPLICATIONFRAMEHOST.EXE)";
+  };
+  EXPECT_EQ(outcome(critical, L"Report"), OutcomeKillFailed);
+  EXPECT_EQ(outcome(critical, L"100"), OutcomeKillFailed);
+  EXPECT_EQ(outcome(shell, L"Report"), OutcomeKillFailed);
+  EXPECT_EQ(outcome(shell, L"100"), OutcomeKilled);
+  EXPECT_EQ(outcome(frameHost, L"Report"), OutcomeKillFailed);
+  EXPECT_EQ(outcome(frameHost, L"100"), OutcomeKilled);
 }
 
 TEST(CloseRequest, IsPostedOnlyToAWindow) {

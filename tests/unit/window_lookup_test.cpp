@@ -89,5 +89,20 @@ TEST_F(WindowLookup, ProcessSearchFindsHiddenAndUntitledWindowsFirstInZOrder) {
   EXPECT_EQ(firstWindowOfProcess(desktop, 100), untitled);
 }
 
+// Hidden helper windows and owned tool windows above the main window are passed over.
+TEST_F(WindowLookup, MainWindowIsTheFirstVisibleOneWithoutOwner) {
+  const auto main = desktop.addWindow(L"Editor", 100);
+  const auto inputMethod = desktop.addWindow(L"Default IME", 100);
+  desktop.window(inputMethod).visible = false;
+  const auto palette = desktop.addWindow(L"Tools", 100, main);
+  desktop.window(palette).ownerIsParent = false;  // overlapped, not a pop-up
+  desktop.raiseToTop(inputMethod);
+  desktop.raiseToTop(palette);
+  EXPECT_EQ(mainWindowOfProcess(desktop, 100), main);
+
+  desktop.window(main).visible = false;  // nothing qualifies: the first parentless window
+  EXPECT_EQ(mainWindowOfProcess(desktop, 100), palette);
+}
+
 }  // namespace
 }  // namespace halvik

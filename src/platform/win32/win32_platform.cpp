@@ -13,6 +13,8 @@
 namespace halvik::win32 {
 namespace {
 
+// The longest path the system's calls hand out.
+constexpr std::size_t MaxPathChars = 32768;
 // All access rights as the systems before Vista define them; later systems accept it too.
 constexpr DWORD ProcessAllAccess = 0x1F0FFF;
 // QS_ALLINPUT as it was before raw input existed: keys, mouse, posted messages, timers, paint,
@@ -112,6 +114,15 @@ BOOL CALLBACK collectWindow(HWND window, LPARAM walk) {
 
 std::wstring Win32Platform::commandLine() { return GetCommandLineW(); }
 
+std::wstring Win32Platform::programPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) return path.substr(0, length);  // 0 when it failed: no path
+    path.resize(path.size() * 2);
+  }
+}
+
 std::optional<double> Win32Platform::parseNumber(const std::wstring& text) {
   double number = 0;
   // MinGW-w64 declares the text parameter without const; the parser does not write to it.
@@ -149,6 +160,14 @@ WindowHandle Win32Platform::parentOrOwner(WindowHandle window) {
   return fromHwnd(GetParent(toHwnd(window)));
 }
 
+WindowHandle Win32Platform::owner(WindowHandle window) {
+  return fromHwnd(GetWindow(toHwnd(window), GW_OWNER));
+}
+
+bool Win32Platform::isVisible(WindowHandle window) {
+  return IsWindowVisible(toHwnd(window)) != FALSE;
+}
+
 ProcessId Win32Platform::owningProcess(WindowHandle window) {
   DWORD process = 0;
   GetWindowThreadProcessId(toHwnd(window), &process);
@@ -183,6 +202,34 @@ std::unique_ptr<HeldProcess> Win32Platform::holdProcess(ProcessId process) {
   UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process)));
   if (!handle) return nullptr;
   return std::make_unique<Win32HeldProcess>(std::move(handle));
+}
+
+// IsProcessCritical came with Windows 8.1, so it is looked up; before it, no process is known to
+// be critical. Where it exists, a process it cannot tell about is taken for a critical one.
+bool Win32Platform::mayBeCritical(ProcessId process) {
+  using IsProcessCritical = BOOL(WINAPI*)(HANDLE, PBOOL);
+  static const auto isProcessCritical =
+      reinterpret_cast<IsProcessCritical>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsProcessCritical")));
+  if (!isProcessCritical) return false;
+  const UniqueHandle handle(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process)));
+  BOOL critical = FALSE;
+  return !handle || !isProcessCritical(handle.get(), &critical) || critical;
+}
+
+ProcessId Win32Platform::shellProcess() {
+  const HWND shell = GetShellWindow();
+  return shell ? owningProcess(fromHwnd(shell)) : 0;
+}
+
+std::wstring Win32Platform::processImagePath(ProcessId process) {
+  const UniqueHandle handle(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process)));
+  std::wstring path(MaxPathChars, L'\0');
+  DWORD length = static_cast<DWORD>(path.size());
+  if (!handle || !QueryFullProcessImageNameW(handle.get(), 0, path.data(), &length)) return {};
+  return path.substr(0, length);
 }
 
 Ticks Win32Platform::monotonicTime() {

@@ -8,12 +8,15 @@ namespace halvik::win32 {
 class Win32Platform : public Platform {
  public:
   std::wstring commandLine() override;
+  std::wstring programPath() override;
 
   std::optional<double> parseNumber(const std::wstring& text) override;
   std::wstring upperCase(const std::wstring& text) override;
 
   std::vector<WindowHandle> topLevelWindows() override;
   WindowHandle parentOrOwner(WindowHandle window) override;
+  WindowHandle owner(WindowHandle window) override;
+  bool isVisible(WindowHandle window) override;
   ProcessId owningProcess(WindowHandle window) override;
   std::wstring windowText(WindowHandle window, std::size_t maxChars) override;
   std::wstring className(WindowHandle window, std::size_t maxChars) override;
@@ -23,6 +26,9 @@ class Win32Platform : public Platform {
   ProcessId currentProcessId() override;
   std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override;
   std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override;
+  bool mayBeCritical(ProcessId process) override;
+  ProcessId shellProcess() override;
+  std::wstring processImagePath(ProcessId process) override;
 
   Ticks monotonicTime() override;
   CreatedEvent createEvent() override;
