@@ -9,15 +9,20 @@
 
 namespace {
 
-// The exit status of a run that could not finish; the host keeps what it was last told.
+// The exit status of a run that finished, and of one that could not; the host keeps what it was
+// last told.
+constexpr UINT RunFinished = 0;
 constexpr UINT RunAbandoned = 1;
 
-// Ends the process on the spot. Whatever failed may have left the program, or a host loaded into
-// it, in any state, so no more of its code runs: no exit handlers, no DLL notifications.
-[[noreturn]] void endQuietly() {
-  TerminateProcess(GetCurrentProcess(), RunAbandoned);
-  std::_Exit(static_cast<int>(RunAbandoned));  // not reached; TerminateProcess does not return
+// Ends the process on the spot: no more of its code runs, nor of a host loaded into it (no exit
+// handlers, no DLL notifications).
+[[noreturn]] void endNow(UINT status) {
+  TerminateProcess(GetCurrentProcess(), status);
+  std::_Exit(static_cast<int>(status));  // not reached; TerminateProcess does not return
 }
+
+// Whatever failed may have left the program, or a host loaded into it, in any state.
+[[noreturn]] void endQuietly() { endNow(RunAbandoned); }
 
 void __cdecl endOnInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int,
                                    std::uintptr_t) {
@@ -46,19 +51,31 @@ void neverShowAFailure() {
   std::set_terminate(endQuietly);
 }
 
-}  // namespace
-
-// Creates the one window object, which does the whole job as it loads, and exits. The exit status
-// carries no outcome: the host variable does.
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  neverShowAFailure();
-  halvik::win32::Win32Platform platform;
+// Creates the one window object, which does the whole job as it loads, and releases the host on
+// the way out.
+UINT runForm(halvik::Platform& platform) {
   try {
     halvik::HalvikForm form(platform);
     form.Form_Load();
   } catch (const std::exception&) {
     // Only exhaustion (out of memory) gets here.
-    return static_cast<int>(RunAbandoned);
+    return RunAbandoned;
   }
-  return 0;
+  return RunFinished;
+}
+
+}  // namespace
+
+// Runs the form and exits. The exit status carries no outcome: the host variable does.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  neverShowAFailure();
+  halvik::win32::Win32Platform platform;
+  const UINT status = runForm(platform);
+  // The host has been released and its call thread ended or left behind, within the call limit.
+  // What remains of host code in the process may still hold an ordinary exit for good: ExitProcess
+  // first takes the loader lock, which a thread unloading the host's DLL may hold forever (COM's
+  // host thread for an apartment-threaded object unloads it once the call thread has left its
+  // apartment), then notifies every DLL and runs the exit handlers. So after a host, nothing runs.
+  if (platform.hostObjectRequested()) endNow(status);
+  return static_cast<int>(status);
 }

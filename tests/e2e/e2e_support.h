@@ -82,7 +82,8 @@ class HostJournal {
   const std::wstring& name() const { return name_; }
   // The host knows the variable before the run.
   void createVariable() const;
-  // "fail": every call on the variable fails; "hang": no call on it ever answers.
+  // "fail": every call on the variable fails; "hang": no call on it ever answers; and the modes
+  // in which the in-process host misbehaves otherwise (see stand_in_host.h).
   void setMode(const std::string& mode) const;
   std::vector<std::string> lines() const;
   // How each call passed its arguments: "SaveVar\tref BSTR, ref I2", …

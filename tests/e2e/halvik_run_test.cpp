@@ -165,6 +165,59 @@ TEST(HalvikRun, TitleKeptByAnotherProcessAfterTheTargetWasEnded) {
   EXPECT_FALSE(twin.process.waitForExit(0));
 }
 
+// A host in Halvik's own process that misbehaves there: it may hold up a thread, a release or its
+// own unloading, but not the shutdown, the reports or the end of the run.
+class InProcessHost : public ::testing::Test {
+ protected:
+  // Halvik's call limit, which its final release of the host and the end of its call thread
+  // share; the margin covers Wine's start-up and a slow machine.
+  static constexpr double EndLimitSeconds = 30.0 + 10.0;
+
+  // Closes a prompt target, and returns the seconds from Halvik's final report to its end. The
+  // test fails when there is no final report or Halvik does not end within the end limit.
+  double secondsFromFinalReportToEnd() {
+    const auto title = uniqueTitle(L"Misbehaving Host");
+    const auto target = startTarget(title);
+    const StartedProcess halvik(quoted(binaryPath(L"halvik.exe")) + L" " + title + L"|" +
+                                host.name());
+    const ULONGLONG due = GetTickCount64() + 30000;
+    while (host.saved().size() < 2 && GetTickCount64() < due) Sleep(50);
+    const ULONGLONG reported = GetTickCount64();
+    EXPECT_EQ(host.saved(), (Values{0, 1}));
+    EXPECT_TRUE(halvik.waitForExit(static_cast<DWORD>(EndLimitSeconds * 1000)))
+        << "halvik.exe did not end in time after its final report";
+    EXPECT_TRUE(target.process.waitForExit(0));
+    return static_cast<double>(GetTickCount64() - reported) / 1000.0;
+  }
+
+  HostJournal host{HostKind::InProcess};
+};
+
+// Reading the title of a window of Halvik's own process must not wait for its thread.
+TEST_F(InProcessHost, WindowThatReadsNoMessagesHoldsNothingUp) {
+  host.createVariable();
+  host.setMode("silent-window");
+  const auto title = uniqueTitle(L"Beside Silent Window");
+  const auto target = startTarget(title, L"--exit-code=7");
+  const double seconds = runHalvik(title + L"|" + host.name(), 30000);
+  EXPECT_LT(seconds, 10.0);
+  EXPECT_EQ(host.saved(), (Values{0, 1}));
+  ASSERT_TRUE(target.process.waitForExit(0));
+  EXPECT_EQ(target.process.exitCode(), 7u);  // it closed itself on the request
+}
+
+TEST_F(InProcessHost, ReleaseThatNeverReturnsEndsTheRunWithinTheCallLimit) {
+  host.createVariable();
+  host.setMode("endless-release");
+  EXPECT_LT(secondsFromFinalReportToEnd(), EndLimitSeconds);
+}
+
+TEST_F(InProcessHost, UnloadThatNeverReturnsEndsTheRunWithinTheCallLimit) {
+  host.createVariable();
+  host.setMode("endless-unload");
+  EXPECT_LT(secondsFromFinalReportToEnd(), EndLimitSeconds);
+}
+
 // Wine's own editor, once by title and once by process ID. One test, so that no other test's
 // editor is on the desktop at the same time.
 TEST(HalvikRun, ClosesWinesNotepadByTitleAndByProcessId) {

@@ -11,6 +11,11 @@
 // state: it is re-read on every call, and a test may seed it with a line "CreateVar". A file
 // <variable>.mode beside it holds "fail" to make every call on the variable fail, or "hang" to
 // make it answer only when the event named by ReleaseEventName is set, and then with a failure.
+// Three more modes answer every call as usual but misbehave in the caller's process, where only
+// the DLL can: "silent-window" has the first call start a thread that shows a titled top-level
+// window and then reads no more messages; "endless-release" makes the object's final Release, and
+// "endless-unload" the DLL's detach, never return. Each holds out until the event named by
+// ReleaseEventName is set.
 
 #include <windows.h>
 
@@ -32,6 +37,8 @@ IClassFactory* factory();
 bool objectsAlive();
 // How long no object has been created and no call has been under way.
 ULONGLONG idleMilliseconds();
+// In the DLL's detach: holds it for as long as a call's "endless-unload" says.
+void holdUnloadIfTold();
 inline std::wstring ReleaseEventName(const std::wstring& variable) {
   return L"Local\\HalvikStandInHostRelease-" + variable;
 }

@@ -24,6 +24,11 @@ LONG g_live_objects = 0;
 LONG g_server_locks = 0;
 LONG g_calls_in_progress = 0;
 ULONGLONG g_last_activity = GetTickCount64();
+// The variables whose modes asked the final Release and the DLL's detach never to return; empty
+// when none did.
+std::wstring g_endless_release;
+std::wstring g_endless_unload;
+LONG g_silent_window_started = 0;
 
 // Marks a call under way for as long as it lives.
 class Activity {
@@ -181,6 +186,48 @@ std::string ArgumentTypes(const DISPPARAMS& params) {
   return types;
 }
 
+// A mode file holds the name of its mode, perhaps followed by a line break.
+bool ModeIs(const std::string& mode, const std::string& name) {
+  return mode.compare(0, name.size(), name) == 0;
+}
+
+// Holds the calling thread until the test lets go of the variable, or the hang limit has passed.
+void WaitForRelease(const std::wstring& variable) {
+  const ScopedHandle released(
+      CreateEventW(nullptr, TRUE, FALSE, ReleaseEventName(variable).c_str()));
+  if (released) WaitForSingleObject(released.get(), HangLimitMilliseconds);
+}
+
+struct SilentWindow {
+  std::wstring variable;
+  HANDLE shown;  // the starter's, which waits for it
+};
+
+// Shows a titled top-level window, then reads no more messages: a message sent to the window
+// waits until the test lets go.
+DWORD WINAPI SilentWindowThread(void* parameter) {
+  const std::unique_ptr<SilentWindow> silent(static_cast<SilentWindow*>(parameter));
+  const std::wstring title = L"Halvik stand-in host window " + silent->variable;
+  const HWND window = CreateWindowExW(0, L"STATIC", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                      0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  SetEvent(silent->shown);
+  WaitForRelease(silent->variable);
+  if (window) DestroyWindow(window);
+  return 0;
+}
+
+// Once per process; returns when the window is shown.
+void ShowSilentWindow(const std::wstring& variable) {
+  if (InterlockedExchange(&g_silent_window_started, 1) != 0) return;
+  const ScopedHandle shown(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!shown) return;
+  auto silent = std::make_unique<SilentWindow>(SilentWindow{variable, shown.get()});
+  const ScopedHandle thread(CreateThread(nullptr, 0, SilentWindowThread, silent.get(), 0, nullptr));
+  if (!thread) return;
+  silent.release();
+  WaitForSingleObject(shown.get(), INFINITE);  // the thread sets it whether or not it got a window
+}
+
 HRESULT Fail(EXCEPINFO* info, const wchar_t* description) {
   if (info) {
     ZeroMemory(info, sizeof *info);
@@ -243,19 +290,20 @@ HRESULT Run(const Method& method, const DISPPARAMS& params, VARIANT* result, EXC
   {
     JournalLock lock;
     AppendLine(path, "Types\t" + tail + "\t" + ArgumentTypes(params) + "\n");
-    if (mode.compare(0, 4, "fail") == 0) {
+    if (ModeIs(mode, "fail")) {
       AppendLine(path, "Failed\t" + tail + "\n");
       return Fail(info, L"Host told to fail");
     }
-    if (mode.compare(0, 4, "hang") == 0) AppendLine(path, "Hung\t" + tail + "\n");
+    if (ModeIs(mode, "hang")) AppendLine(path, "Hung\t" + tail + "\n");
   }
   // Answers no earlier than the test that asked for it lets it go, and then with a failure.
-  if (mode.compare(0, 4, "hang") == 0) {
-    const ScopedHandle released(
-        CreateEventW(nullptr, TRUE, FALSE, ReleaseEventName(name_bstr).c_str()));
-    if (released) WaitForSingleObject(released.get(), HangLimitMilliseconds);
+  if (ModeIs(mode, "hang")) {
+    WaitForRelease(name_bstr);
     return Fail(info, L"Host told to hang");
   }
+  if (ModeIs(mode, "silent-window")) ShowSilentWindow(name_bstr);
+  if (ModeIs(mode, "endless-release")) g_endless_release = name_bstr;
+  if (ModeIs(mode, "endless-unload")) g_endless_unload = name_bstr;
 
   JournalLock lock;
   std::string journal;
@@ -307,7 +355,10 @@ class HostObject : public IDispatch {
   STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
   STDMETHODIMP_(ULONG) Release() override {
     ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
+    if (left == 0) {
+      if (!g_endless_release.empty()) WaitForRelease(g_endless_release);
+      delete this;
+    }
     return left;
   }
 
@@ -401,6 +452,10 @@ Factory g_factory;
 }  // namespace
 
 IClassFactory* factory() { return &g_factory; }
+
+void holdUnloadIfTold() {
+  if (!g_endless_unload.empty()) WaitForRelease(g_endless_unload);
+}
 
 bool objectsAlive() { return g_live_objects != 0 || g_server_locks != 0; }
 

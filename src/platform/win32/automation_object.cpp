@@ -58,12 +58,13 @@ AutomationObject::AutomationObject(const std::wstring& progId) {
 }
 
 AutomationObject::~AutomationObject() {
-  // Releasing the object is a call on the host too. When it fails or runs past its limit, the
-  // reference is passed over: the run is ending, and the process with it.
+  // Releasing the object is a call on the host too, and so is the end of the call thread, whose
+  // leaving its apartment may unload the host's code: the two share one call limit.
   try {
-    thread_.run([dispatch = dispatch_] { dispatch->Reset(); }, CallLimitMilliseconds);
-  } catch (const Failure&) {
-    // Passed over by design.
+    thread_.end([dispatch = dispatch_] { dispatch->Reset(); });
+  } catch (...) {
+    // Passed over by design, whatever it is: the run is over, and a release that failed or a
+    // thread that did not end is left to the end of the process, which does not wait for it.
   }
 }
 

@@ -32,7 +32,7 @@ class AutomationObject : public HostAutomation {
  private:
   using Dispatch = Microsoft::WRL::ComPtr<IDispatch>;
 
-  CallThread thread_;
+  CallThread thread_{CallLimitMilliseconds};
   // Used and released only on the call thread; shared with the calls, which may outlive this.
   std::shared_ptr<Dispatch> dispatch_ = std::make_shared<Dispatch>();
 };

@@ -35,11 +35,13 @@ bool waitDispatchingMessages(HANDLE handle, DWORD limitMilliseconds) {
 struct CallThread::Shared {
   UniqueHandle callReady{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
   UniqueHandle callDone{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-  Call call;  // an empty call ends the thread
+  Call call;          // may be empty
+  bool last = false;  // the thread ends after this call
   std::exception_ptr thrown;
 };
 
-CallThread::CallThread() : shared_(std::make_shared<Shared>()) {
+CallThread::CallThread(DWORD endLimitMilliseconds)
+    : shared_(std::make_shared<Shared>()), endLimitMilliseconds_(endLimitMilliseconds) {
   if (!shared_->callReady || !shared_->callDone) return;
   // The thread owns a reference of its own: it may outlive this object.
   auto threadsReference = std::make_unique<std::shared_ptr<Shared>>(shared_);
@@ -48,10 +50,12 @@ CallThread::CallThread() : shared_(std::make_shared<Shared>()) {
 }
 
 CallThread::~CallThread() {
-  if (!thread_ || stuck_) return;  // a stuck thread is left to the end of the process
-  shared_->call = nullptr;
-  SetEvent(shared_->callReady.get());
-  WaitForSingleObject(thread_.get(), INFINITE);  // idle: it ends at once
+  try {
+    end(nullptr);
+  } catch (...) {
+    // Passed over by design: a destructor has no one to tell, and a thread that did not end is
+    // left to the end of the process.
+  }
 }
 
 void CallThread::run(Call call, DWORD limitMilliseconds) {
@@ -69,6 +73,21 @@ void CallThread::run(Call call, DWORD limitMilliseconds) {
   if (shared_->thrown) std::rethrow_exception(shared_->thrown);
 }
 
+void CallThread::end(Call lastCall) {
+  if (ended_) return;
+  ended_ = true;
+  if (!thread_ || stuck_) return;  // a stuck thread is left to the end of the process
+  shared_->thrown = nullptr;
+  shared_->call = std::move(lastCall);
+  shared_->last = true;
+  SetEvent(shared_->callReady.get());
+  if (!waitDispatchingMessages(thread_.get(), endLimitMilliseconds_)) {
+    stuck_ = true;
+    throw Failure(CallTimedOut, "HalvikForm", "the call thread did not end in time");
+  }
+  if (shared_->thrown) std::rethrow_exception(shared_->thrown);
+}
+
 DWORD WINAPI CallThread::threadMain(void* threadsReference) {
   const std::unique_ptr<std::shared_ptr<Shared>> owned(
       static_cast<std::shared_ptr<Shared>*>(threadsReference));
@@ -76,13 +95,13 @@ DWORD WINAPI CallThread::threadMain(void* threadsReference) {
   const ComApartment apartment(COINIT_MULTITHREADED);
   for (;;) {
     WaitForSingleObject(shared.callReady.get(), INFINITE);
-    if (!shared.call) return 0;
     try {
-      shared.call();
+      if (shared.call) shared.call();
     } catch (...) {
       shared.thrown = std::current_exception();  // handed to the waiting caller
     }
     shared.call = nullptr;  // what the call owns is released here, in the apartment that used it
+    if (shared.last) return 0;  // the caller waits for the thread itself, apartment left
     SetEvent(shared.callDone.get());
   }
 }

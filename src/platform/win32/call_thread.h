@@ -23,7 +23,9 @@ class CallThread {
  public:
   using Call = std::function<void()>;
 
-  CallThread();
+  // Ending the thread, its last call included, may take at most endLimitMilliseconds.
+  explicit CallThread(DWORD endLimitMilliseconds);
+  // Ends the thread as end() does, unless that has been done; a failure is passed over.
   ~CallThread();
   CallThread(const CallThread&) = delete;
   CallThread& operator=(const CallThread&) = delete;
@@ -32,13 +34,21 @@ class CallThread {
   // the call does not end within the limit, or when an earlier call never ended.
   void run(Call call, DWORD limitMilliseconds);
 
+  // Runs the call as the thread's last, then ends the thread, waiting for both together at most
+  // the end limit: leaving the thread's COM apartment may run host code too (it may unload it).
+  // Throws what the call threw, or Failure when the thread has not ended in time; it is then
+  // abandoned to the end of the process. No call may be run after this.
+  void end(Call lastCall);
+
  private:
   struct Shared;
   static DWORD WINAPI threadMain(void* shared);
 
   std::shared_ptr<Shared> shared_;
   UniqueHandle thread_;
+  DWORD endLimitMilliseconds_;
   bool stuck_ = false;
+  bool ended_ = false;
 };
 
 }  // namespace halvik::win32

@@ -174,8 +174,11 @@ ProcessId Win32Platform::owningProcess(WindowHandle window) {
   return static_cast<ProcessId>(process);
 }
 
+// GetWindowTextW sends WM_GETTEXT to a window of this process and waits for its thread, and a
+// host loaded into the process may own a window on a thread that no longer reads its messages.
+// InternalGetWindowText reads the title the system keeps, for every window alike, and never sends.
 std::wstring Win32Platform::windowText(WindowHandle window, std::size_t maxChars) {
-  return readWindowString<GetWindowTextW>(window, maxChars);
+  return readWindowString<InternalGetWindowText>(window, maxChars);
 }
 
 std::wstring Win32Platform::className(WindowHandle window, std::size_t maxChars) {
@@ -250,6 +253,8 @@ bool Win32Platform::messageWaiting() {
 void Win32Platform::dispatchAllMessages() { dispatchWaitingMessages(); }
 
 std::unique_ptr<HostAutomation> Win32Platform::createObject(const std::wstring& progId) {
+  // Before activation, which may load host code whether or not it succeeds.
+  hostObjectRequested_ = true;
   return std::make_unique<AutomationObject>(progId);
 }
 

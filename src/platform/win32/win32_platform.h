@@ -36,6 +36,12 @@ class Win32Platform : public Platform {
   void dispatchAllMessages() override;
 
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+
+  // Whether an automation object was asked for: from then on host code may run in this process.
+  bool hostObjectRequested() const { return hostObjectRequested_; }
+
+ private:
+  bool hostObjectRequested_ = false;
 };
 
 }  // namespace halvik::win32
