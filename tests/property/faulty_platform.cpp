@@ -87,7 +87,7 @@ bool FaultyPlatform::fails(FaultKind kind) {
 }
 
 void FaultyPlatform::throwIfFails(FaultKind kind, const char* call) {
-  if (fails(kind)) throw Failure(InjectedFailure, "HalvikForm", call);
+  if (fails(kind)) throw Failure(InjectedFailure, call, "injected failure");
 }
 
 void FaultyPlatform::throwIfSearchFails(const char* call) {
@@ -96,7 +96,7 @@ void FaultyPlatform::throwIfSearchFails(const char* call) {
   if (fails(FaultKind::SearchFailed) || withinFailingTime) {
     if (!seen.injected) seen.injected = FaultKind::SearchFailed;
     seen.lastSearchFailure = now;
-    throw Failure(InjectedFailure, "HalvikForm", call);
+    throw Failure(InjectedFailure, call, "injected failure");
   }
 }
 

@@ -260,7 +260,7 @@ std::wstring SimDesktop::upperCase(const std::wstring& text) {
 }
 
 std::vector<WindowHandle> SimDesktop::topLevelWindows() {
-  if (windowWalkFails) throw Failure(0x80070008, "HalvikForm", "EnumWindows");
+  if (windowWalkFails) throw Failure(0x80070008, "EnumWindows", "not enough memory");
   std::vector<WindowHandle> handles;
   for (const auto& each : windows_) handles.push_back(each.handle);
   return handles;
@@ -342,7 +342,7 @@ void SimDesktop::dispatchAllMessages() {
 
 std::unique_ptr<HostAutomation> SimDesktop::createObject(const std::wstring& progId) {
   host.calls.push_back(L"create " + progId);
-  if (!host.installed) throw Failure(0x800401F3, "HalvikForm", "Invalid class string");
+  if (!host.installed) throw Failure(0x800401F3, "CLSIDFromProgID", "Invalid class string");
   return std::make_unique<SimHostObject>(host);
 }
 

@@ -2,14 +2,17 @@
 
 #include <oleauto.h>
 
+#include <memory>
+
 #include "platform/failure.h"
+#include "platform/win32/abandonable_call.h"
 #include "platform/win32/com.h"
 
 namespace halvik::win32 {
 namespace {
 
-void throwIfFailed(HRESULT result, const char* what) {
-  if (FAILED(result)) throw Failure(static_cast<std::uint32_t>(result), "HalvikForm", what);
+void throwIfFailed(HRESULT result, const char* operation, const char* description) {
+  if (FAILED(result)) throw Failure(static_cast<std::uint32_t>(result), operation, description);
 }
 
 VARIANTARG textReference(UniqueBstr& text) {
@@ -28,87 +31,82 @@ VARIANTARG integerReference(SHORT& value) {
   return argument;
 }
 
-void invoke(IDispatch& object, const wchar_t* member, WORD flags, VARIANTARG* argumentsLastFirst,
-            UINT argumentCount, VARIANT* result) {
-  LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
-  DISPID memberId = DISPID_UNKNOWN;
-  throwIfFailed(object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &memberId),
-                "no such member");
-
-  DISPPARAMS parameters{argumentsLastFirst, nullptr, argumentCount, 0};
-  UniqueExcepInfo exception;
-  UINT badArgument = 0;
-  const HRESULT invoked = object.Invoke(memberId, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
-                                        result, exception.get(), &badArgument);
-  throwIfFailed(invoked, "automation call failed");
-}
-
 }  // namespace
 
 AutomationObject::AutomationObject(const std::wstring& progId) {
-  thread_.run(
-      [dispatch = dispatch_, progId] {
+  // The object belongs to the call until it ends in time: a late one must not write here.
+  const auto created = std::make_shared<Microsoft::WRL::ComPtr<IDispatch>>();
+  runOnHostThread(
+      [created, progId] {
         CLSID classId;
-        throwIfFailed(CLSIDFromProgID(progId.c_str(), &classId), "no such automation object");
+        throwIfFailed(CLSIDFromProgID(progId.c_str(), &classId), "CLSIDFromProgID",
+                      "no such automation object");
         throwIfFailed(CoCreateInstance(classId, nullptr, CLSCTX_SERVER, IID_IDispatch,
-                                       reinterpret_cast<void**>(dispatch->GetAddressOf())),
-                      "automation object could not be created");
+                                       reinterpret_cast<void**>(created->GetAddressOf())),
+                      "CoCreateInstance", "the automation object could not be created");
       },
       ActivationLimitMilliseconds);
+  object_ = std::move(*created);
 }
 
 AutomationObject::~AutomationObject() {
-  // Releasing the object is a call on the host too, and so is the end of the call thread, whose
-  // leaving its apartment may unload the host's code: the two share one call limit.
+  // A call that never ended may still be using the object, and a release could wait for it: the
+  // reference is kept to the end of the process.
+  if (callNeverEnded_) object_.Detach();
+  if (!object_) return;
+  // Releasing the object is a call on the host too, and may run its teardown.
   try {
-    thread_.end([dispatch = dispatch_] { dispatch->Reset(); });
+    runOnHostThread([object = object_.Detach()] { object->Release(); }, CallLimitMilliseconds);
   } catch (...) {
-    // Passed over by design, whatever it is: the run is over, and a release that failed or a
-    // thread that did not end is left to the end of the process, which does not wait for it.
+    // Passed over by design, whatever it was: the run is over, and a release that failed or never
+    // ended is left to the end of the process, which does not wait for it.
   }
 }
 
-void AutomationObject::SaveVar(const std::wstring& name, std::int16_t value) {
-  thread_.run(
-      [dispatch = dispatch_, name, value] {
+std::optional<std::wstring> AutomationObject::callMember(const wchar_t* member, WORD flags,
+                                                         const std::wstring& name,
+                                                         std::optional<std::int16_t> value) {
+  // The answer belongs to the call: a late one must not write where this caller has moved on.
+  const auto answer = std::make_shared<std::optional<std::wstring>>();
+  // The object itself is safe to use from the call: it is released only after calls that ended.
+  runOnHostThread(
+      [object = object_.Get(), member, flags, name, value, answer] {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
+        DISPID memberId = DISPID_UNKNOWN;
+        throwIfFailed(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &memberId),
+                      "IDispatch::GetIDsOfNames", "no such member");
+
         UniqueBstr nameText(name);
-        SHORT valueCopy = value;
+        SHORT valueCopy = value.value_or(0);
         // Automation passes arguments last first.
         VARIANTARG arguments[] = {integerReference(valueCopy), textReference(nameText)};
-        invoke(*dispatch->Get(), L"SaveVar", DISPATCH_METHOD, arguments, 2, nullptr);
-      },
-      CallLimitMilliseconds);
-}
-
-std::optional<std::wstring> AutomationObject::GetVar(const std::wstring& name) {
-  // The answer belongs to the call: a late one must not write where this caller has moved on.
-  auto answer = std::make_shared<std::optional<std::wstring>>();
-  thread_.run(
-      [dispatch = dispatch_, name, answer] {
-        UniqueBstr nameText(name);
-        VARIANTARG arguments[] = {textReference(nameText)};
+        const UINT count = value ? 2 : 1;
+        DISPPARAMS parameters{arguments + 2 - count, nullptr, count, 0};
         UniqueVariant result;
-        invoke(*dispatch->Get(), L"GetVar", DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, 1,
-               result.get());
+        UniqueExcepInfo exception;
+        UINT badArgument = 0;
+        throwIfFailed(object->Invoke(memberId, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
+                                     result.get(), exception.get(), &badArgument),
+                      "IDispatch::Invoke", "the automation call failed");
         // Text passed by reference is text all the same.
-        UniqueVariant value;
-        throwIfFailed(VariantCopyInd(value.get(), result.get()), "answer could not be read");
-        if ((*value).vt == VT_BSTR) {
-          *answer = std::wstring((*value).bstrVal, SysStringLen((*value).bstrVal));
+        UniqueVariant text;
+        throwIfFailed(VariantCopyInd(text.get(), result.get()), "VariantCopyInd",
+                      "the answer could not be read");
+        if ((*text).vt == VT_BSTR) {
+          *answer = std::wstring((*text).bstrVal, SysStringLen((*text).bstrVal));
         }
       },
       CallLimitMilliseconds);
   return *answer;
 }
 
-void AutomationObject::CreateVar(const std::wstring& name) {
-  thread_.run(
-      [dispatch = dispatch_, name] {
-        UniqueBstr nameText(name);
-        VARIANTARG arguments[] = {textReference(nameText)};
-        invoke(*dispatch->Get(), L"CreateVar", DISPATCH_METHOD, arguments, 1, nullptr);
-      },
-      CallLimitMilliseconds);
+void AutomationObject::runOnHostThread(std::function<void()> call, DWORD limitMilliseconds) {
+  constexpr auto CallTimedOut = static_cast<std::uint32_t>(RPC_E_TIMEOUT);
+  if (callNeverEnded_) throw Failure(CallTimedOut, "host call", "an earlier call never ended");
+  if (!runAbandonableCall(std::move(call), limitMilliseconds)) {
+    callNeverEnded_ = true;
+    throw Failure(CallTimedOut, "host call", "the host did not answer in time");
+  }
 }
 
 }  // namespace halvik::win32

@@ -5,17 +5,18 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
-#include <memory>
+#include <functional>
 
 #include "platform/platform.h"
-#include "platform/win32/call_thread.h"
 
 namespace halvik::win32 {
 
 // The host's automation object, called late-bound by member name: the name is passed as a text
 // reference and the value as a reference to a 16-bit integer, as an automation client does.
-// Every call is made on a call thread of its own, so a host that never answers costs each call at
-// most its limit: activation may start the host application and gets longer.
+// Every call, its creation and its release included, runs on a thread of its own that can be left
+// behind, so a host that never answers costs each call at most its limit; activation may start
+// the host application and gets longer. After a call that never ended, every later call fails at
+// once, and the object is never released: that call may still be using it.
 class AutomationObject : public HostAutomation {
  public:
   static constexpr DWORD ActivationLimitMilliseconds = 60000;
@@ -25,16 +26,26 @@ class AutomationObject : public HostAutomation {
   explicit AutomationObject(const std::wstring& progId);
   ~AutomationObject() override;
 
-  void SaveVar(const std::wstring& name, std::int16_t value) override;
-  std::optional<std::wstring> GetVar(const std::wstring& name) override;
-  void CreateVar(const std::wstring& name) override;
+  void SaveVar(const std::wstring& name, std::int16_t value) override {
+    callMember(L"SaveVar", DISPATCH_METHOD, name, value);
+  }
+  std::optional<std::wstring> GetVar(const std::wstring& name) override {
+    return callMember(L"GetVar", DISPATCH_METHOD | DISPATCH_PROPERTYGET, name);
+  }
+  void CreateVar(const std::wstring& name) override {
+    callMember(L"CreateVar", DISPATCH_METHOD, name);
+  }
 
  private:
-  using Dispatch = Microsoft::WRL::ComPtr<IDispatch>;
+  // Calls the member with the variable's name and, when given, a value; the answer when it is
+  // text.
+  std::optional<std::wstring> callMember(const wchar_t* member, WORD flags,
+                                         const std::wstring& name,
+                                         std::optional<std::int16_t> value = std::nullopt);
+  void runOnHostThread(std::function<void()> call, DWORD limitMilliseconds);
 
-  CallThread thread_{CallLimitMilliseconds};
-  // Used and released only on the call thread; shared with the calls, which may outlive this.
-  std::shared_ptr<Dispatch> dispatch_ = std::make_shared<Dispatch>();
+  Microsoft::WRL::ComPtr<IDispatch> object_;
+  bool callNeverEnded_ = false;
 };
 
 }  // namespace halvik::win32

@@ -30,7 +30,8 @@ class UniqueBstr {
   explicit UniqueBstr(const std::wstring& text)
       : bstr_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
     if (bstr_ == nullptr) {
-      throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "HalvikForm", "Out of memory");
+      throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "SysAllocStringLen",
+                    "out of memory");
     }
   }
   ~UniqueBstr() { SysFreeString(bstr_); }

@@ -6,7 +6,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/automation_object.h"
-#include "platform/win32/message_pump.h"
+#include "platform/win32/message_wait.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/window_handle.h"
 
@@ -15,15 +15,14 @@ namespace {
 
 // The longest path the system's calls hand out.
 constexpr std::size_t MaxPathChars = 32768;
-// All access rights as the systems before Vista define them; later systems accept it too.
+// The access the forced end asks for: every right a process had before Vista. The rights added
+// since are none that reading the exit code or ending the process needs.
 constexpr DWORD ProcessAllAccess = 0x1F0FFF;
-// QS_ALLINPUT as it was before raw input existed: keys, mouse, posted messages, timers, paint,
-// sent messages and hot keys.
-constexpr DWORD AllInputBeforeRawInput = 0x00FF;
 
 // A list or text that the system could not give must not read as "no such window".
 [[noreturn]] void throwLastError(const char* call) {
-  throw Failure(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())), "HalvikForm", call);
+  throw Failure(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())), call,
+                "the system call failed");
 }
 
 template <int(WINAPI* Read)(HWND, LPWSTR, int)>
@@ -70,21 +69,11 @@ class Win32WaitEvent : public WaitEvent {
   bool isSignalled() override { return WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0; }
 
   void waitForSignal(std::uint32_t milliseconds) override {
-    if (WaitForSingleObject(event_.get(), milliseconds) == WAIT_FAILED) Sleep(milliseconds);
+    waitForHandleAlone(event_.get(), milliseconds);
   }
 
   WaitWake waitForSignalOrInput(std::uint32_t milliseconds) override {
-    HANDLE event = event_.get();
-    switch (MsgWaitForMultipleObjects(1, &event, FALSE, milliseconds, AllInputBeforeRawInput)) {
-      case WAIT_OBJECT_0:
-        return WaitWake::Signalled;
-      case WAIT_OBJECT_0 + 1:
-        return WaitWake::Input;
-      case WAIT_TIMEOUT:
-        return WaitWake::Timeout;
-      default:
-        return WaitWake::Failed;
-    }
+    return waitForHandleOrInput(event_.get(), milliseconds);
   }
 
  private:
@@ -150,7 +139,7 @@ std::vector<WindowHandle> Win32Platform::topLevelWindows() {
   WindowWalk walk;
   const BOOL walked = EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&walk));
   if (walk.outOfMemory) {
-    throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "HalvikForm", "EnumWindows");
+    throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "EnumWindows", "out of memory");
   }
   if (!walked) throwLastError("EnumWindows");
   return std::move(walk.windows);
@@ -200,8 +189,7 @@ std::unique_ptr<OpenedProcess> Win32Platform::openProcess(ProcessId process) {
 }
 
 std::unique_ptr<HeldProcess> Win32Platform::holdProcess(ProcessId process) {
-  // Any access keeps the ID. SYNCHRONIZE asks for little and, unlike
-  // PROCESS_QUERY_LIMITED_INFORMATION, is known before Vista, like the forced end's access.
+  // Any access keeps the ID, so the hold asks for the least: the right to wait for the process.
   UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process)));
   if (!handle) return nullptr;
   return std::make_unique<Win32HeldProcess>(std::move(handle));
@@ -254,7 +242,7 @@ void Win32Platform::dispatchAllMessages() { dispatchWaitingMessages(); }
 
 std::unique_ptr<HostAutomation> Win32Platform::createObject(const std::wstring& progId) {
   // Before activation, which may load host code whether or not it succeeds.
-  hostObjectRequested_ = true;
+  if (!apartment_) apartment_.emplace(COINIT_MULTITHREADED);
   return std::make_unique<AutomationObject>(progId);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
+
 #include "platform/platform.h"
+#include "platform/win32/com.h"
 
 namespace halvik::win32 {
 
@@ -38,10 +41,12 @@ class Win32Platform : public Platform {
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
 
   // Whether an automation object was asked for: from then on host code may run in this process.
-  bool hostObjectRequested() const { return hostObjectRequested_; }
+  bool hostObjectRequested() const { return apartment_.has_value(); }
 
  private:
-  bool hostObjectRequested_ = false;
+  // From the first host object on, this thread stays in the multithreaded apartment, so that
+  // the apartment, and the host code loaded into it, outlives the threads that make the calls.
+  std::optional<ComApartment> apartment_;
 };
 
 }  // namespace halvik::win32

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace halvik::win32 {
+
+// Sleeps until the handle is signalled, new input arrives in the thread's queue, or the time runs
+// out. The one wait of the program that watches its message queue.
+WaitWake waitForHandleOrInput(HANDLE handle, DWORD milliseconds);
+
+// Sleeps until the handle is signalled or the time runs out, whatever arrives in the queue; when
+// even that wait fails, sleeps the time out. True when the handle was signalled.
+bool waitForHandleAlone(HANDLE handle, DWORD milliseconds);
+
+// Retrieves, translates and dispatches every message waiting in the thread's queue.
+void dispatchWaitingMessages();
+
+// Waits until the handle is signalled or the limit has passed, dispatching the thread's messages
+// meanwhile; true when it was signalled.
+bool waitDispatchingMessages(HANDLE handle, DWORD limitMilliseconds);
+
+}  // namespace halvik::win32
