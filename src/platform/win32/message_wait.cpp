@@ -28,15 +28,9 @@ WaitWake waitForHandleOrInput(HANDLE handle, DWORD milliseconds) {
 }
 
 bool waitForHandleAlone(HANDLE handle, DWORD milliseconds) {
-  switch (WaitForSingleObject(handle, milliseconds)) {
-    case WAIT_OBJECT_0:
-      return true;
-    case WAIT_FAILED:
-      Sleep(milliseconds);
-      return false;
-    default:
-      return false;
-  }
+  const DWORD result = WaitForSingleObject(handle, milliseconds);
+  if (result == WAIT_FAILED) Sleep(milliseconds);
+  return result == WAIT_OBJECT_0;
 }
 
 void dispatchWaitingMessages() {
