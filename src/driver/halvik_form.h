@@ -7,9 +7,7 @@
 #include "driver/run_state.h"
 #include "platform/platform.h"
 #include "wait/c_wait_n_dispatch.h"
-#include "window_ops/close_and_kill.h"
-#include "window_ops/disappearance_poll.h"
-#include "window_ops/window_lookup.h"
+#include "window_ops/window_ops.h"
 
 namespace halvik {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "window_ops/close_and_kill.h"
+#include "window_ops/window_ops.h"
 
 namespace halvik {
 

@@ -1,4 +1,4 @@
-#include "window_ops/close_and_kill.h"
+#include "window_ops/window_ops.h"
 
 #include <cwctype>
 

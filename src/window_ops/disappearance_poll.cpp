@@ -1,7 +1,6 @@
-#include "window_ops/disappearance_poll.h"
+#include "window_ops/window_ops.h"
 
 #include "platform/failure.h"
-#include "window_ops/window_lookup.h"
 
 namespace halvik {
 

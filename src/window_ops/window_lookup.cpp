@@ -1,4 +1,4 @@
-#include "window_ops/window_lookup.h"
+#include "window_ops/window_ops.h"
 
 namespace halvik {
 

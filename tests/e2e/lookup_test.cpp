@@ -5,7 +5,7 @@
 #include "e2e_support.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/window_handle.h"
-#include "window_ops/window_lookup.h"
+#include "window_ops/window_ops.h"
 
 namespace halvik::e2e {
 namespace {

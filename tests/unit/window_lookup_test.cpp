@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/sim_desktop.h"
-#include "window_ops/window_lookup.h"
+#include "window_ops/window_ops.h"
 
 namespace halvik {
 namespace {
