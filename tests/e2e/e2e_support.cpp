@@ -58,7 +58,7 @@ StartedProcess::StartedProcess(const std::wstring& commandLine, HANDLE output) {
 }
 
 StartedProcess::~StartedProcess() {
-  if (process_ && !waitForExit(0)) TerminateProcess(process_.get(), 1);
+  if (process_ && !waitForExit(0) && TerminateProcess(process_.get(), 1)) waitForExit(5000);
 }
 
 bool StartedProcess::waitForExit(DWORD milliseconds) const {
@@ -110,10 +110,28 @@ bool waitUntilNoWindow(const std::wstring& title, DWORD milliseconds) {
   return true;
 }
 
-Target startTarget(const std::wstring& title, const std::wstring& options) {
-  Target target{StartedProcess(quoted(binaryPath(L"target_app.exe")) + L" " +
-                               quoted(L"--title=" + title) + L" " + options),
-                nullptr};
+ProgramCopy::ProgramCopy(const std::wstring& fileName, const std::wstring& copyName) {
+  static std::atomic<int> counter{0};
+  directory_ = temporaryDirectory() + L"halvik-copy-" + std::to_wstring(GetCurrentProcessId()) +
+               L"." + std::to_wstring(++counter);
+  path_ = directory_ + L"\\" + copyName;
+  if (!CreateDirectoryW(directory_.c_str(), nullptr) ||
+      !CopyFileW(binaryPath(fileName).c_str(), path_.c_str(), TRUE)) {
+    ADD_FAILURE() << "cannot copy " << std::string(fileName.begin(), fileName.end()) << " (error "
+                  << GetLastError() << ")";
+  }
+}
+
+ProgramCopy::~ProgramCopy() {
+  DeleteFileW(path_.c_str());
+  RemoveDirectoryW(directory_.c_str());
+}
+
+Target startTarget(const std::wstring& title, const std::wstring& options,
+                   const std::wstring& program) {
+  Target target{
+      StartedProcess(quoted(program) + L" " + quoted(L"--title=" + title) + L" " + options),
+      nullptr};
   target.window = waitForWindow(title);
   EXPECT_NE(target.window, nullptr) << "the target's window did not appear";
   return target;

@@ -10,7 +10,8 @@
 
 namespace halvik::e2e {
 
-// A process started by a test; ended, if it still runs, when the test is over.
+// A process started by a test; ended, if it still runs, when the test is over, and gone by the
+// time the object is.
 class StartedProcess {
  public:
   // With an output handle, the process writes its standard output there.
@@ -42,12 +43,30 @@ std::wstring uniqueTitle(const std::wstring& what);
 HWND waitForWindow(const std::wstring& title, DWORD milliseconds = 10000);
 bool waitUntilNoWindow(const std::wstring& title, DWORD milliseconds);
 
-// The test target program with a window of this title and further options (see target_app.cpp).
+// A copy of a program of this build under another file name, in a directory of its own. Both go
+// with the object, so the processes started from the copy must be gone by then.
+class ProgramCopy {
+ public:
+  ProgramCopy(const std::wstring& fileName, const std::wstring& copyName);
+  ~ProgramCopy();
+  ProgramCopy(const ProgramCopy&) = delete;
+  ProgramCopy& operator=(const ProgramCopy&) = delete;
+
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring directory_;
+  std::wstring path_;
+};
+
+// The test target program with a window of this title and further options (see target_app.cpp),
+// started from this build's target_app.exe or from a copy of it.
 struct Target {
   StartedProcess process;
   HWND window;
 };
-Target startTarget(const std::wstring& title, const std::wstring& options = L"");
+Target startTarget(const std::wstring& title, const std::wstring& options = L"",
+                   const std::wstring& program = binaryPath(L"target_app.exe"));
 
 // Sets an environment variable that the programs a test starts inherit, for the test's length.
 class ScopedEnvironment {

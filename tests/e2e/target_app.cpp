@@ -8,6 +8,12 @@
 //   --owned-only          main window is an owned pop-up of a hidden, untitled window
 //   --topmost             main window gets WS_EX_TOPMOST
 //   --hidden              main window is created but never shown
+//   --worker-window       a second thread keeps a hidden window "TITLE (worker)", which refuses
+//                         WM_CLOSE, above the main window
+//   --palette             the main window owns a visible overlapped window "TITLE (palette)"
+//                         above it, which on WM_CLOSE closes only itself
+//   --shell               a hidden window of the program is the shell window before the main
+//                         window appears; exit code 4 when it cannot be made so
 //   --lifetime=MS         exit by itself after MS milliseconds (default 300000)
 
 // windows.h also declares CommandLineToArgvW (shellapi.h) as long as WIN32_LEAN_AND_MEAN is unset.
@@ -30,11 +36,15 @@ struct Options {
   bool owned_only = false;
   bool topmost = false;
   bool hidden = false;
+  bool worker_window = false;
+  bool palette = false;
+  bool shell = false;
   // A test target must never outlive a broken test run, so there is always a limit.
   DWORD lifetime_ms = 300000;
 };
 
 constexpr wchar_t kHelperClass[] = L"HalvikTargetHelper";
+constexpr wchar_t kPaletteClass[] = L"HalvikTargetPalette";
 constexpr UINT_PTR kCloseTimerId = 1;
 // Stored in GWLP_USERDATA once a window has reacted to WM_CLOSE, so repeated
 // WM_CLOSE messages neither restart the delay timer nor open a second question.
@@ -82,6 +92,12 @@ void ParseCommandLine() {
       g_options.topmost = true;
     } else if (name == L"hidden") {
       g_options.hidden = true;
+    } else if (name == L"worker-window") {
+      g_options.worker_window = true;
+    } else if (name == L"palette") {
+      g_options.palette = true;
+    } else if (name == L"shell") {
+      g_options.shell = true;
     } else if (name == L"lifetime") {
       g_options.lifetime_ms = ParseNumber(value);
     }
@@ -153,7 +169,51 @@ bool RegisterClasses(HINSTANCE instance) {
   if (!RegisterClassExW(&wc)) return false;
   wc.lpfnWndProc = HelperProc;
   wc.lpszClassName = kHelperClass;
+  if (!RegisterClassExW(&wc)) return false;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpszClassName = kPaletteClass;
   return RegisterClassExW(&wc) != 0;
+}
+
+// Created after the main window, so it lies above it, as the hidden windows of a framework's
+// threads often do. The main thread waits until it exists; it goes when the process ends.
+DWORD WINAPI WorkerThread(LPVOID created) {
+  const std::wstring title = g_options.title + L" (worker)";
+  CreateWindowExW(0, kHelperClass, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                  nullptr, GetModuleHandleW(nullptr), nullptr);
+  SetEvent(static_cast<HANDLE>(created));
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  return 0;
+}
+
+bool StartWorkerWindow() {
+  HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (created == nullptr) return false;
+  HANDLE worker = CreateThread(nullptr, 0, WorkerThread, created, 0, nullptr);
+  const bool started = worker != nullptr && WaitForSingleObject(created, INFINITE) == WAIT_OBJECT_0;
+  if (worker != nullptr) CloseHandle(worker);
+  CloseHandle(created);
+  return started;
+}
+
+// An overlapped window with an owner, no pop-up: GetParent does not name its owner.
+bool CreatePalette(HINSTANCE instance) {
+  const std::wstring title = g_options.title + L" (palette)";
+  return CreateWindowExW(0, kPaletteClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420,
+                         100, 160, 200, g_main, nullptr, instance, nullptr) != nullptr;
+}
+
+// SetShellWindow is undocumented and MinGW-w64's headers do not declare it; user32 exports it. The
+// shell window stays hidden and untitled: the main window is another window of the shell's
+// process, one that a title can name.
+bool BecomeShell(HINSTANCE instance) {
+  using SetShellWindow = BOOL(WINAPI*)(HWND);
+  const auto set_shell_window = reinterpret_cast<SetShellWindow>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetShellWindow")));
+  HWND shell = CreateWindowExW(0, kHelperClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               instance, nullptr);
+  return set_shell_window != nullptr && shell != nullptr && set_shell_window(shell);
 }
 
 }  // namespace
@@ -165,6 +225,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Exit codes 2 and 3 tell a test that the target itself could not start.
   if (!g_options.has_title) return 2;
   if (!RegisterClasses(instance)) return 3;
+  if (g_options.shell && !BecomeShell(instance)) return 4;
 
   const DWORD visible = g_options.hidden ? 0 : WS_VISIBLE;
   const DWORD ex_style = g_options.topmost ? WS_EX_TOPMOST : 0;
@@ -180,6 +241,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   g_main = CreateWindowExW(ex_style, g_options.class_name.c_str(), g_options.title.c_str(), style,
                            100, 100, 300, 200, owner, nullptr, instance, nullptr);
   if (g_main == nullptr) return 3;
+  if (g_options.palette && !CreatePalette(instance)) return 3;
+  if (g_options.worker_window && !StartWorkerWindow()) return 3;
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
