@@ -35,9 +35,11 @@ preset=${build#build/}
 start_display || fail "no display for Wine"
 prepare_prefix "$build" || fail "the Wine prefix of $build is not usable"
 
-# The programs run under the loader directly, as the build's wine script would run them, and one
-# server serves every run, so that neither a shell nor a server start is measured.
-eval "$(sed -n 's/^export /export /p' "$build/wine")"
+# The programs run under the loader directly, in the build's Wine environment as its wine script
+# runs them, and one server serves every run, so that neither a shell nor a server start is
+# measured.
+# shellcheck source=/dev/null
+source "$build/wine.env"
 "$WINESERVER" -p
 bin=$build/bin
 # Titles go as separate words: Wine would quote an argument with blanks, and halvik.exe takes its
