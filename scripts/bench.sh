@@ -11,16 +11,14 @@
 # Ends with status 1 when a goal was missed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/fail.sh
+source scripts/fail.sh
+fail_status=2 # 1 means a missed goal
 
 runs=${1:-21}
 build=build/${BUILD:-windows64}
 crowd_size=2000
 poll_intervals=15 # of two seconds each, all within the first grace period of 50 s
-
-fail() {
-  echo "bench failed: $1" >&2
-  exit 2
-}
 
 ./scripts/install-deps.sh >/dev/null || fail "the packages could not be installed"
 # shellcheck source=scripts/wine-session.sh

@@ -7,11 +7,8 @@
 # this machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-fail() {  # WHAT-FAILED
-  echo "release failed: $1" >&2
-  exit 1
-}
+# shellcheck source=scripts/fail.sh
+source scripts/fail.sh
 
 ./scripts/install-deps.sh || fail "the packages could not be installed (as root, or with sudo?)"
 
