@@ -3,13 +3,9 @@
 # and to report to the host variable NotepadState, and prints what the stand-in host received.
 # Uses the 32-bit halvik.exe where this machine runs 32-bit programs, the 64-bit one elsewhere.
 set -uo pipefail
-cd "$(dirname "$0")/.."
-
-fail() {  # WHAT-FAILED WHAT-TO-DO
-  echo "demo failed: $1" >&2
-  echo "what to do: $2" >&2
-  exit 1
-}
+cd "$(dirname "$0")/.." || exit 1
+# shellcheck source=scripts/fail.sh
+source scripts/fail.sh
 
 ./scripts/install-deps.sh ||
   fail "the packages could not be installed" \

@@ -1,36 +1,32 @@
 #!/usr/bin/env bash
 # Makes the release in dist/: halvik-<version>-win32.zip and halvik-<version>-win64.zip, each with
 # halvik.exe, the user guide, the licence and a SHA256SUMS of them, and dist/SHA256SUMS of the
-# zips. Each program is built twice from scratch in two build directories (build/release-*-a and
-# -b, tests off); the release is made only when both builds give byte-identical programs that
-# carry no path of this machine.
+# zips. Each program is built twice from scratch with its release preset (release-win32,
+# release-win64: tests off), in the preset's build directory build/release-*-a and again in -b;
+# the release is made only when both builds give byte-identical programs that carry no path of
+# this machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-fail() {  # WHAT-FAILED
-  echo "release failed: $1" >&2
-  exit 1
-}
+# shellcheck source=scripts/fail.sh
+source scripts/fail.sh
 
 ./scripts/install-deps.sh || fail "the packages could not be installed (as root, or with sudo?)"
 
-clean_build() {  # BUILD-DIRECTORY TOOLCHAIN-FILE
-  rm -rf "$1"
-  { cmake -S . -B "$1" -DCMAKE_TOOLCHAIN_FILE="$PWD/$2" -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DHALVIK_BUILD_TESTS=OFF -DHALVIK_WARNINGS_AS_ERRORS=ON >/dev/null &&
-    cmake --build "$1" -j2 >/dev/null; } || fail "building $1 failed"
+clean_build() {  # PRESET BUILD-DIRECTORY
+  rm -rf "$2"
+  # -B puts the preset's build in the given directory; everything else comes from the preset.
+  { cmake --preset "$1" -B "$2" >/dev/null && cmake --build "$2" -j2 >/dev/null; } ||
+    fail "building $2 failed"
 }
 
 rm -rf dist
 mkdir dist
-for build in win32:cmake/mingw-w64-i686.cmake win64:cmake/mingw-w64-x86_64.cmake; do
-  arch=${build%%:*}
-  toolchain=${build#*:}
+for arch in win32 win64; do
   first=build/release-$arch-a
   second=build/release-$arch-b
   echo "== building the $arch halvik.exe twice: $first and $second"
-  clean_build "$first" "$toolchain"
-  clean_build "$second" "$toolchain"
+  clean_build "release-$arch" "$first"
+  clean_build "release-$arch" "$second"
   program=$first/bin/halvik.exe
   cmp -s "$program" "$second/bin/halvik.exe" ||
     fail "the two $arch builds of halvik.exe differ, so the build is not reproducible"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the test and demo scripts: which Windows builds this machine can run, a display for
 # Wine, and each build's own prefix with the stand-in host registered. What it starts ends when
 # the calling script exits. Each function says what went wrong and returns non-zero on failure.
@@ -18,29 +19,33 @@ why_not_32bit() {
 }
 
 wine_session_builds=()
-xvfb_pid=""
+xvfb_pids=()
 
 end_wine_session() {
   local build
   for build in "${wine_session_builds[@]}"; do "$build/wine" wineserver -k 2>/dev/null; done
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
+  [ ${#xvfb_pids[@]} -eq 0 ] || kill "${xvfb_pids[@]}" 2>/dev/null
   return 0
 }
 trap end_wine_session EXIT
 
 # Without an X display Wine cannot create windows. Xvfb picks a free display number itself.
+# [VARIABLE]: where the display's name goes; DISPLAY, exported, unless told (bench.sh starts a
+# second display for a second prefix).
+# shellcheck disable=SC2120 # the others take the default
 start_display() {
-  local display_file
+  local variable=${1:-DISPLAY} display_file
   display_file=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-  xvfb_pid=$!
+  xvfb_pids+=($!)
   for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
   if [ ! -s "$display_file" ]; then
     rm -f "$display_file"
     echo "Xvfb did not start, so Wine has no display (is the package xvfb installed?)" >&2
     return 1
   fi
-  export DISPLAY=":$(cat "$display_file")"
+  printf -v "$variable" ':%s' "$(cat "$display_file")"
+  [ "$variable" != DISPLAY ] || export DISPLAY
   rm -f "$display_file"
 }
 
