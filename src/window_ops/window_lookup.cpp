@@ -35,13 +35,13 @@ WindowHandle firstWindowOfProcess(Platform& platform, ProcessId process) {
 // application. So the rule Windows' managed runtime uses for a process's main window comes first.
 WindowHandle mainWindowOfProcess(Platform& platform, ProcessId process) {
   if (process == 0) return 0;
-  WindowHandle firstParentless = 0;
   for (const WindowHandle window : platform.topLevelWindows()) {
-    if (platform.owningProcess(window) != process) continue;
-    if (platform.isVisible(window) && platform.owner(window) == 0) return window;
-    if (firstParentless == 0 && platform.parentOrOwner(window) == 0) firstParentless = window;
+    if (platform.owningProcess(window) == process && platform.isVisible(window) &&
+        platform.owner(window) == 0) {
+      return window;
+    }
   }
-  return firstParentless;
+  return firstWindowOfProcess(platform, process);
 }
 
 std::wstring windowTitle(Platform& platform, WindowHandle window) {
