@@ -28,6 +28,9 @@ class OpenedProcess {
   virtual std::optional<std::uint32_t> exitCode() = 0;
   // Asks the system to end the process with the given exit code; true when it accepted.
   virtual bool terminate(std::uint32_t exitCode) = 0;
+  // Whether ending the process would stop the system; also true when that cannot be told on a
+  // system that knows critical processes.
+  virtual bool mayBeCritical() = 0;
 };
 
 // Keeps the system from giving the process's ID to another process, even after the process has
@@ -35,6 +38,13 @@ class OpenedProcess {
 class HeldProcess {
  public:
   virtual ~HeldProcess() = default;
+};
+
+// The console window of the command prompt this program was started from, and the window at the
+// end of its chain of owners: a terminal that shows the console as a tab. 0 for none.
+struct LaunchingConsole {
+  WindowHandle window = 0;
+  WindowHandle holder = 0;
 };
 
 enum class WaitWake { Signalled, Input, Timeout, Failed };
@@ -101,6 +111,8 @@ class Platform {
   virtual bool windowExists(WindowHandle window) = 0;
   // Queues WM_CLOSE for the window and returns at once.
   virtual void postClose(WindowHandle window) = 0;
+  // The console this program was started from, as found when it started.
+  virtual LaunchingConsole launchingConsole() = 0;
 
   virtual ProcessId currentProcessId() = 0;
   // Opens the process with all access rights; null when it cannot be opened.
@@ -108,9 +120,6 @@ class Platform {
   // Holds the process with the least access that keeps its ID; null when it cannot be held (no
   // such process, or access denied).
   virtual std::unique_ptr<HeldProcess> holdProcess(ProcessId process) = 0;
-  // Whether ending the process would stop the system; also true when that cannot be told on a
-  // system that knows critical processes.
-  virtual bool mayBeCritical(ProcessId process) = 0;
   // The process that draws the shell (the taskbar and the desktop); 0 when there is none.
   virtual ProcessId shellProcess() = 0;
   // The full path of the process's program; empty when it cannot be read.
@@ -118,6 +127,9 @@ class Platform {
 
   virtual Ticks monotonicTime() = 0;
   virtual CreatedEvent createEvent() = 0;
+  // Sleeps until new input arrives in the thread's message queue or the time runs out; when that
+  // wait fails, sleeps the time out. True when input arrived.
+  virtual bool waitForInput(std::uint32_t milliseconds) = 0;
   // Whether a message waits in the thread's queue (without removing it).
   virtual bool messageWaiting() = 0;
   // Retrieves, translates and dispatches every message waiting in the thread's queue. Message

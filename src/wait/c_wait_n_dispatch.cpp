@@ -3,6 +3,22 @@
 #include "platform/failure.h"
 
 namespace halvik {
+namespace {
+
+// The time from now until due, rounded to the nearest millisecond, halves to even; 0 once due.
+std::uint32_t millisecondsUntil(Ticks due, Ticks now) {
+  const Ticks remaining = due - now;
+  if (remaining <= 0) return 0;
+  Ticks milliseconds = remaining / TicksPerMillisecond;
+  const Ticks rest = remaining % TicksPerMillisecond;
+  if (rest * 2 > TicksPerMillisecond ||
+      (rest * 2 == TicksPerMillisecond && milliseconds % 2 == 1)) {
+    ++milliseconds;
+  }
+  return static_cast<std::uint32_t>(milliseconds);
+}
+
+}  // namespace
 
 CWaitNDispatch::~CWaitNDispatch() {
   Cancel();
@@ -67,16 +83,17 @@ void CWaitNDispatch::DispatchUntilDue() {
 }
 
 std::uint32_t CWaitNDispatch::remainingMilliseconds() const {
-  const Ticks remaining = DueTime - CurrentTime;
-  if (remaining <= 0) return 0;
-  // Rounded to the nearest millisecond, halves to even.
-  Ticks milliseconds = remaining / TicksPerMillisecond;
-  const Ticks rest = remaining % TicksPerMillisecond;
-  if (rest * 2 > TicksPerMillisecond ||
-      (rest * 2 == TicksPerMillisecond && milliseconds % 2 == 1)) {
-    ++milliseconds;
+  return millisecondsUntil(DueTime, CurrentTime);
+}
+
+void dispatchMessagesUntil(Platform& platform, Ticks due) {
+  for (;;) {
+    const std::uint32_t remaining = millisecondsUntil(due, platform.monotonicTime());
+    if (remaining == 0) return;
+    if (platform.waitForInput(remaining) && platform.messageWaiting()) {
+      platform.dispatchAllMessages();
+    }
   }
-  return static_cast<std::uint32_t>(milliseconds);
 }
 
 // HRESULT_FROM_WIN32: a positive system error code in the low 16 bits, with the failure bit and

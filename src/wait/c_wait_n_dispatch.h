@@ -43,4 +43,8 @@ class CWaitNDispatch {
   std::vector<std::function<void()>> onTimerListeners_;
 };
 
+// Waits until the due time with no event to end it, dispatching the thread's messages meanwhile:
+// what is left when a wait's event cannot be made.
+void dispatchMessagesUntil(Platform& platform, Ticks due);
+
 }  // namespace halvik

@@ -1,6 +1,8 @@
 #include "window_ops/window_ops.h"
 
+#include <algorithm>
 #include <cwctype>
+#include <iterator>
 
 namespace halvik {
 
@@ -14,11 +16,13 @@ bool requestClose(Platform& platform, WindowHandle window) {
 
 // The ended process keeps the exit code read just before, 259 (STILL_ACTIVE) for a running one. A
 // process whose exit code reads 0 is left alone, and so is this program's own process: ending it
-// would lose the final report.
+// would lose the final report. A critical system process is never ended, however it was named: its
+// end stops Windows (the system's own task killer refuses it too). It is asked on the handle that
+// would end it, which carries every right the question needs.
 bool endProcess(Platform& platform, ProcessId process) {
   if (process == platform.currentProcessId()) return false;
   const auto opened = platform.openProcess(process);
-  if (!opened) return false;
+  if (!opened || opened->mayBeCritical()) return false;
   const auto exitCode = opened->exitCode();
   if (!exitCode || *exitCode == 0) return false;
   return opened->terminate(*exitCode);
@@ -26,25 +30,44 @@ bool endProcess(Platform& platform, ProcessId process) {
 
 namespace {
 
-const wchar_t FrameHostImage[] = L"applicationframehost.exe";
+// The processes that show windows for others: folder windows (in a second explorer.exe when
+// folders are set to open in a process of their own), Store apps' frames, Start, Search, the
+// shell's experience and text-input hosts, the lock screen, every tab of Windows Terminal, and the
+// desktop window manager's own windows (the ghost of a hung window among them). A piece of a title
+// can name any of their windows, short titles such as "Start" or "Search" most of all, and ending
+// the process would take down far more than the window named. Lower case.
+const wchar_t* const ShellImages[] = {L"explorer.exe",
+                                      L"applicationframehost.exe",
+                                      L"startmenuexperiencehost.exe",
+                                      L"searchhost.exe",
+                                      L"searchapp.exe",
+                                      L"searchui.exe",
+                                      L"shellexperiencehost.exe",
+                                      L"shellhost.exe",
+                                      L"textinputhost.exe",
+                                      L"lockapp.exe",
+                                      L"windowsterminal.exe",
+                                      L"dwm.exe",
+                                      L"sihost.exe"};
 
-bool isFrameHost(const std::wstring& imagePath) {
+std::wstring lowerCaseImageName(const std::wstring& imagePath) {
   std::wstring name = imagePath.substr(imagePath.find_last_of(L"\\/") + 1);
   for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
-  return name == FrameHostImage;
+  return name;
 }
 
 }  // namespace
 
-// Never ended, however the target was named: a critical system process, whose end stops Windows
-// (the system's own task killer refuses it too). Never ended when reached through a title, as the
-// window may be one of many that the process shows for others: the shell, whose folder windows
-// share a process with the taskbar and the desktop, and the frame host that shows every Store
-// app's window. The run then goes on as after a refused end.
+// A process named by its ID is the user's explicit choice. One reached through a window title may
+// be a bystander that shows the window for others: the shell's processes are never ended for a
+// title, and neither is a process whose program cannot be told, which may be one of them. The run
+// then goes on as after a refused end.
 bool mayEndProcess(Platform& platform, ProcessId process, TargetNaming naming) {
-  if (platform.mayBeCritical(process)) return false;
   if (naming == TargetNaming::ByProcessId) return true;
-  return process != platform.shellProcess() && !isFrameHost(platform.processImagePath(process));
+  if (process == platform.shellProcess()) return false;
+  const std::wstring image = lowerCaseImageName(platform.processImagePath(process));
+  return !image.empty() &&
+         std::find(std::begin(ShellImages), std::end(ShellImages), image) == std::end(ShellImages);
 }
 
 }  // namespace halvik

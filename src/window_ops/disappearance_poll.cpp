@@ -6,14 +6,21 @@ namespace halvik {
 
 // The title is looked for after each full round, never at once. A search that fails tells
 // nothing, so the title counts as present for that round and the poll goes on: one bad moment must
-// not cut the application's grace period short. Only a wait that cannot be made leaves the poll
-// early, with that failure, and timer still holding its object.
+// not cut the application's grace period short. Nor may a wait that cannot be made (its event
+// could not be created): the round is waited out without it, messages dispatched, and the next
+// round tries a new wait object, since the failed one stays waiting for good.
 std::int16_t pollUntilTitleGone(Platform& platform, std::unique_ptr<CWaitNDispatch>& timer,
                                 const std::wstring& title) {
   timer = std::make_unique<CWaitNDispatch>(platform);
   std::int16_t titleGone = 0;
   for (std::int16_t round = 1; round <= MaxWaitRounds; ++round) {
-    timer->Wait(WaitRoundMilliseconds);
+    const Ticks roundDue = platform.monotonicTime() + WaitRoundMilliseconds * TicksPerMillisecond;
+    try {
+      timer->Wait(WaitRoundMilliseconds);
+    } catch (const Failure&) {
+      dispatchMessagesUntil(platform, roundDue);
+      timer = std::make_unique<CWaitNDispatch>(platform);
+    }
     std::wstring unusedClass;
     bool titlePresent = true;
     try {

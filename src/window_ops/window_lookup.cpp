@@ -1,19 +1,34 @@
 #include "window_ops/window_ops.h"
 
 namespace halvik {
+namespace {
+
+// The window Windows shows in place of one whose application has stopped reading its messages,
+// titled like it with " (Not Responding)" added. It belongs to the system (dwm.exe from Windows 8,
+// before that the system's own process); the application's window lies hidden behind it, still
+// titled, and is the one to close.
+const wchar_t GhostClass[] = L"Ghost";
+
+}  // namespace
 
 // Walks a snapshot, so windows that come and go during the walk cannot make it loop or stop early.
-// Windows without a title never match; hidden ones do. The search runs for every window of every
-// poll: the text is mapped once, each title once.
+// Windows without a title never match, nor does one whose class cannot be read (it is gone); hidden
+// ones do. The search runs for every window of every poll: the text is mapped once, each
+// title once, and a class is read only for a title that matches. Passed over: the console this
+// program was started from and the terminal that holds it, whose titles show the command that
+// started the program, target text and all; and ghosts.
 WindowHandle findTitledWindow(Platform& platform, const std::wstring& text,
                               std::wstring& windowClass) {
   const std::wstring wanted = platform.upperCase(text);
+  const LaunchingConsole console = platform.launchingConsole();
   for (const WindowHandle window : platform.topLevelWindows()) {
+    if (window == console.window || window == console.holder) continue;
     const auto title = windowTitle(platform, window);
-    if (!title.empty() && platform.upperCase(title).find(wanted) != std::wstring::npos) {
-      windowClass = windowClassName(platform, window);
-      return window;
-    }
+    if (title.empty() || platform.upperCase(title).find(wanted) == std::wstring::npos) continue;
+    auto className = windowClassName(platform, window);
+    if (className.empty() || className == GhostClass) continue;
+    windowClass = std::move(className);
+    return window;
   }
   return 0;
 }

@@ -38,11 +38,13 @@ std::wstring windowClassName(Platform& platform, WindowHandle window);
 // Posts the close request and returns at once; true while the window still exists right after it.
 bool requestClose(Platform& platform, WindowHandle window);
 
-// Asks the system to end the process and does not wait for it; true when the system accepted.
+// Asks the system to end the process and does not wait for it; true when the system accepted. A
+// critical process is never asked to end.
 bool endProcess(Platform& platform, ProcessId process);
 
 // Whether the process may be ended by force. A process named by its ID is the user's explicit
-// choice; one reached through a window title may belong to a bystander.
+// choice; one reached through a window title may be the shell or another that shows windows for
+// others, and is spared when its program cannot be told.
 enum class TargetNaming { ByTitle, ByProcessId };
 bool mayEndProcess(Platform& platform, ProcessId process, TargetNaming naming);
 
@@ -53,7 +55,8 @@ constexpr std::int32_t WaitRoundMilliseconds = 1000;
 
 // Waits a round of one second at a time, dispatching messages, until no top-level window carries
 // the title: 1 then, 0 when one still does after the last round. The round's wait object is held
-// in timer for the length of the poll. Throws Failure when a wait cannot be made.
+// in timer for the length of the poll; a round whose wait cannot be made is waited out without
+// it, and the next round gets a new one.
 std::int16_t pollUntilTitleGone(Platform& platform, std::unique_ptr<CWaitNDispatch>& timer,
                                 const std::wstring& title);
 

@@ -218,6 +218,18 @@ TEST_F(InProcessHost, UnloadThatNeverReturnsEndsTheRunWithinTheCallLimit) {
   EXPECT_LT(secondsFromFinalReportToEnd(), EndLimitSeconds);
 }
 
+// A host stuck in loading holds the loader lock for good once its activation has been abandoned:
+// nothing after it may wait for that lock, the forced end least of all.
+TEST(HalvikRun, HostStuckInLoadingHoldsUpNeitherTheForcedEndNorTheEnd) {
+  const ScopedEnvironment stuck(L"HALVIK_HOST_STUCK_LOADING", L"1");
+  HostJournal host;
+  const auto title = uniqueTitle(L"Beside Stuck Host");
+  const auto target = startTarget(title, L"--on-close=ignore");
+  runHalvik(title + L"|" + host.name());
+  ASSERT_TRUE(target.process.waitForExit(5000));
+  EXPECT_EQ(target.process.exitCode(), StillActive);
+}
+
 // Wine's own editor, once by title and once by process ID. One test, so that no other test's
 // editor is on the desktop at the same time.
 TEST(HalvikRun, ClosesWinesNotepadByTitleAndByProcessId) {

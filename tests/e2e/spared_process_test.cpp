@@ -36,6 +36,19 @@ TEST_F(FrameHost, NamedByTitleItIsNeverEnded) {
   expectSparedWhenNamedByTitle(title, target);
 }
 
+// Spared, it still goes by itself within the second grace period: that is a close, not a forced
+// end.
+TEST_F(FrameHost, LeavingByItselfAfterBeingSparedIsAClose) {
+  HostJournal host;
+  host.createVariable();
+  const auto title = uniqueTitle(L"Frame Host Leaving");
+  const auto target = startTarget(title, L"--on-close=ignore --lifetime=62000", frameHost.path());
+  const double seconds = runHalvik(title + L"|" + host.name());
+  EXPECT_EQ(host.saved(), (Values{0, 1}));
+  EXPECT_GE(seconds, 55.0);
+  EXPECT_LT(seconds, 80.0);
+}
+
 TEST_F(FrameHost, NamedByProcessIdItIsEnded) {
   HostJournal host;
   host.createVariable();

@@ -3,7 +3,8 @@
 // beside it, as its local server. COM tries the DLL first; a caller whose environment has
 // HALVIK_HOST_OUT_OF_PROCESS=1 is refused here and so gets the local server, and one with
 // HALVIK_HOST_ABSENT=1 gets a factory that makes nothing, as if the host were not installed (a
-// refusal here would only send it on to the local server).
+// refusal here would only send it on to the local server). With HALVIK_HOST_STUCK_LOADING=1 the
+// DLL never returns from loading, as a host stuck in its DllMain.
 
 #include <olectl.h>
 
@@ -72,6 +73,8 @@ AbsentHostFactory g_absent_host;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
+    // A host stuck as it loads holds the loader lock for good.
+    while (EnvironmentSays(L"HALVIK_HOST_STUCK_LOADING")) Sleep(INFINITE);
     g_module = instance;
     DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH) {

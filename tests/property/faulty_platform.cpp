@@ -21,7 +21,12 @@ class FaultyProcess : public OpenedProcess {
   }
   bool terminate(std::uint32_t exitCode) override {
     platform_.observeTermination(id_, exitCode);
-    return !platform_.fails(FaultKind::Truthful) && process_->terminate(exitCode);
+    const bool accepted = !platform_.fails(FaultKind::Truthful) && process_->terminate(exitCode);
+    platform_.seen.terminations.back().accepted = accepted;
+    return accepted;
+  }
+  bool mayBeCritical() override {
+    return platform_.fails(FaultKind::Truthful) || process_->mayBeCritical();
   }
 
  private:
@@ -113,14 +118,18 @@ std::vector<WindowHandle> FaultyPlatform::topLevelWindows() {
 }
 
 CreatedEvent FaultyPlatform::createEvent() {
-  if (fails(FaultKind::EventRefused)) {
-    seen.eventRefused = true;
-    return {nullptr, NoSystemResources};
-  }
+  if (fails(FaultKind::EventRefused)) return {nullptr, NoSystemResources};
   if (desktop_.eventsOpen() > 0) ++seen.overlappingWaits;
   auto created = desktop_.createEvent();
   if (created.event) created.event = std::make_unique<FaultyEvent>(*this, std::move(created.event));
   return created;
+}
+
+bool FaultyPlatform::waitForInput(std::uint32_t milliseconds) {
+  if (!fails(FaultKind::Truthful)) return desktop_.waitForInput(milliseconds);
+  const bool noEvent = false;
+  desktop_.waitUntil(desktop_.now() + sim::milliseconds(milliseconds), noEvent, false);
+  return false;
 }
 
 std::unique_ptr<HostAutomation> FaultyPlatform::createObject(const std::wstring& progId) {

@@ -15,7 +15,7 @@ namespace halvik::property {
 
 enum class FaultKind {
   SearchFailed,  // the window walk or the case mapping failed: the failure rule applies
-  EventRefused,  // a wait's event could not be made: its poll ends there
+  EventRefused,  // a wait's event could not be made: its round is waited out without one
   InHost,        // a call to the host failed, thrown and passed over too
   Truthful,      // a window vanished, a process would not open, end or tell its exit code, a
                  // wait failed: what the program sees stays true
@@ -27,12 +27,12 @@ struct TerminationSeen {
   std::uint32_t exitCodeBefore;             // the process's own, when it was asked to end
   std::vector<sim::SimWindow> desktopThen;  // the windows when it was asked to end
   std::vector<sim::SimWindow> walkBefore;   // the windows as the walk before the last one saw them
+  bool accepted = false;                    // the system took the request
 };
 
 struct Observations {
   std::uint32_t calls = 0;  // that could fail
   std::optional<FaultKind> injected;
-  bool eventRefused = false;
   std::optional<Ticks> lastSearchFailure;  // when a window search last failed
   std::optional<Ticks> closeRequested;
   std::optional<Ticks> forcedEndBegun;
@@ -102,17 +102,20 @@ class FaultyPlatform : public Platform {
     if (!seen.closeRequested) seen.closeRequested = desktop_.now();
     desktop_.postClose(vanishesIfFails(window));
   }
-  // The forced end begins by asking whether the process may be ended at all: whether it is
-  // critical. Not knowing counts as critical.
-  bool mayBeCritical(ProcessId process) override {
-    if (!seen.forcedEndBegun) seen.forcedEndBegun = desktop_.now();
-    return fails(FaultKind::Truthful) || desktop_.mayBeCritical(process);
+  LaunchingConsole launchingConsole() override { return desktop_.launchingConsole(); }
+  // The forced end begins by asking whether the process may be ended at all: for a title, whether
+  // it is the shell's; for any target, whether it is this program's own.
+  ProcessId shellProcess() override {
+    forcedEndReached();
+    return desktop_.shellProcess();
   }
-  ProcessId shellProcess() override { return desktop_.shellProcess(); }
   std::wstring processImagePath(ProcessId process) override {
     return desktop_.processImagePath(process);
   }
-  ProcessId currentProcessId() override { return desktop_.currentProcessId(); }
+  ProcessId currentProcessId() override {
+    forcedEndReached();
+    return desktop_.currentProcessId();
+  }
   std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override {
     auto held = fails(FaultKind::Truthful) ? nullptr : desktop_.holdProcess(process);
     seen.holdRefused = held == nullptr;
@@ -125,6 +128,7 @@ class FaultyPlatform : public Platform {
   }
   Ticks monotonicTime() override { return desktop_.monotonicTime(); }
   CreatedEvent createEvent() override;
+  bool waitForInput(std::uint32_t milliseconds) override;
   bool messageWaiting() override { return desktop_.messageWaiting(); }
   void dispatchAllMessages() override { desktop_.dispatchAllMessages(); }
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
@@ -133,6 +137,9 @@ class FaultyPlatform : public Platform {
   Observations seen;
 
  private:
+  void forcedEndReached() {
+    if (!seen.forcedEndBegun) seen.forcedEndBegun = desktop_.now();
+  }
   void throwIfSearchFails(const char* call);
   std::unique_ptr<OpenedProcess> watched(std::unique_ptr<OpenedProcess> opened, ProcessId process);
 

@@ -112,7 +112,7 @@ Scenario generateScenario(RandomSource& random) {
     process.windowsOutliveProcess = random.chance(15);
     if (random.chance(10)) process.exitCode = random.chance(50) ? 0 : 3;
     process.critical = random.chance(5);
-    if (random.chance(10)) process.imagePath = FrameHostImage;
+    if (random.chance(10)) process.imagePath = random.pick(SparedForTitles);
   }
   if (random.chance(20)) scenario.shell = random.pick(Processes);
 
@@ -126,11 +126,17 @@ Scenario generateScenario(RandomSource& random) {
       window.ownerIsParent = random.chance(70);
     }
     window.visible = random.chance(80);
+    window.ghost = random.chance(10);
     window.reaction = static_cast<CloseReaction>(random.below(4));
     window.reactionDelay = random.chance(30) ? 0 : anyDelay(random);
     const auto otherIndex = processIndex + 1 + random.below(std::size(Processes) - 1);
     window.reappearsUnder = Processes[otherIndex % std::size(Processes)];
     scenario.windows.push_back(window);
+  }
+
+  if (!scenario.windows.empty() && random.chance(20)) {
+    scenario.console = random.below(scenario.windows.size());
+    scenario.consoleHolder = random.below(scenario.windows.size());
   }
 
   for (auto count = random.below(4); count > 0; --count) {
@@ -167,6 +173,7 @@ void build(const Scenario& scenario, sim::SimDesktop& desktop) {
     handles.push_back(handle);
     desktop.window(handle).ownerIsParent = plan.ownerIsParent;
     desktop.window(handle).visible = plan.visible;
+    if (plan.ghost) desktop.window(handle).className = L"Ghost";
     switch (plan.reaction) {
       case CloseReaction::Ignores:
         break;
@@ -195,6 +202,9 @@ void build(const Scenario& scenario, sim::SimDesktop& desktop) {
   }
   desktop.host = scenario.host;
   desktop.shell = scenario.shell;
+  if (scenario.console) {
+    desktop.console = {handles[*scenario.console], handles[scenario.consoleHolder]};
+  }
 }
 
 }  // namespace halvik::property

@@ -12,8 +12,11 @@
 
 namespace halvik::property {
 
-// The program of the process that shows every Store app's window.
-inline const std::wstring FrameHostImage = L"C:\\Windows\\System32\\ApplicationFrameHost.exe";
+// Programs of processes that show windows for others, and a program that cannot be told (empty):
+// none of them is ever ended for a title.
+inline const std::wstring SparedForTitles[] = {L"C:\\Windows\\System32\\ApplicationFrameHost.exe",
+                                               L"C:\\WINDOWS\\Explorer.EXE",
+                                               L"C:\\Windows\\System32\\dwm.exe", L""};
 
 enum class CloseReaction { Ignores, Quits, AsksToSave, ReappearsUnderAnotherProcess };
 
@@ -23,6 +26,7 @@ struct WindowPlan {
   std::optional<std::size_t> owner;  // an earlier window that owns this one
   bool ownerIsParent = true;         // a pop-up, which GetParent ties to its owner
   bool visible = true;
+  bool ghost = false;  // the system's stand-in for a hung window
   CloseReaction reaction = CloseReaction::Ignores;
   Ticks reactionDelay = 0;
   ProcessId reappearsUnder = 0;
@@ -39,6 +43,9 @@ struct Scenario {
   std::vector<InputPlan> inputs;
   sim::SimHost host;
   ProcessId shell = 0;
+  // The console Halvik was started from, and the window that holds it (itself when none does).
+  std::optional<std::size_t> console;
+  std::size_t consoleHolder = 0;
   std::wstring argumentText;
   // The process ID the target spells when it is a number; 0 when that lies outside 32 bits.
   std::optional<ProcessId> spelledProcess;

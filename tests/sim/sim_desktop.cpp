@@ -40,6 +40,8 @@ class SimOpenedProcess : public OpenedProcess {
     return true;
   }
 
+  bool mayBeCritical() override { return desktop_.process(id_).critical; }
+
  private:
   SimDesktop& desktop_;
   ProcessId id_;
@@ -330,6 +332,11 @@ std::unique_ptr<HeldProcess> SimDesktop::holdProcess(ProcessId id) {
 CreatedEvent SimDesktop::createEvent() {
   if (createEventError) return {nullptr, *createEventError};
   return {std::make_unique<SimEvent>(*this), 0};
+}
+
+bool SimDesktop::waitForInput(std::uint32_t milliseconds) {
+  const bool noEvent = false;
+  return waitUntil(now_ + sim::milliseconds(milliseconds), noEvent) == WaitWake::Input;
 }
 
 void SimDesktop::dispatchAllMessages() {

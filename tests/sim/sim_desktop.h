@@ -100,6 +100,7 @@ class SimDesktop : public Platform {
   std::wstring userLocale = L"en-US";
   // What changes on the desktop between the program's last look at a process and its hold on it.
   std::function<void()> beforeHold;
+  LaunchingConsole console;
   std::optional<std::uint32_t> createEventError;  // event creation fails with this error code
   bool windowWalkFails = false;
   int eventsOpen() const { return eventsOpen_; }
@@ -122,14 +123,15 @@ class SimDesktop : public Platform {
   std::wstring className(WindowHandle handle, std::size_t maxChars) override;
   bool windowExists(WindowHandle handle) override;
   void postClose(WindowHandle handle) override;
+  LaunchingConsole launchingConsole() override { return console; }
   ProcessId currentProcessId() override { return ownProcessId; }
   std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;
   std::unique_ptr<HeldProcess> holdProcess(ProcessId id) override;
-  bool mayBeCritical(ProcessId id) override { return process(id).critical; }
   ProcessId shellProcess() override { return shell; }
   std::wstring processImagePath(ProcessId id) override { return process(id).imagePath; }
   Ticks monotonicTime() override { return now_; }
   CreatedEvent createEvent() override;
+  bool waitForInput(std::uint32_t milliseconds) override;
   bool messageWaiting() override { return !queue_.empty(); }
   void dispatchAllMessages() override;
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;

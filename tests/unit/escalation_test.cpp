@@ -101,6 +101,16 @@ TEST_F(Escalation, WindowThatOutlivesItsEndedProcessIsReportedAsKillFailed) {
   EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{Editor, 259}}));
 }
 
+// Only a forced end the system accepted is claimed: what follows one that was not reads as for a
+// process left alone.
+TEST_F(Escalation, WithoutAnAcceptedForcedEndTheOutcomeTellsWhatTheApplicationDid) {
+  desktop.process(Editor).canOpen = false;
+  desktop.at(seconds(60), [&] { desktop.destroyWindow(editorWindow); });
+  desktop.addWindow(L"Report.txt - Editor (read-only copy)", Other);
+  EXPECT_EQ(run(), OutcomeProcessWindowGone);  // not OutcomeKilledTitleRemains
+  EXPECT_EQ(desktop.now(), seconds(100));
+}
+
 TEST_F(Escalation, RefusedTerminationIsReportedAsKillFailed) {
   desktop.process(Editor).acceptsTermination = false;
   EXPECT_EQ(run(), OutcomeKillFailed);
@@ -170,11 +180,14 @@ TEST_F(Escalation, HandleWithTheTopBitSetCountsAsNoWindow) {
   EXPECT_TRUE(desktop.terminations.empty());
 }
 
-TEST_F(Escalation, PollsThatCannotWaitCountTheTitleAsPresent) {
+TEST_F(Escalation, RoundsWhoseWaitCannotBeMadeAreStillWaitedOut) {
   desktop.createEventError = 1450;  // ERROR_NO_SYSTEM_RESOURCES
-  EXPECT_EQ(run(), OutcomeKillFailed);
+  bool messageHandled = false;
+  desktop.messageArrivesAt(milliseconds(30500), [&] { messageHandled = true; });
+  EXPECT_EQ(run(), OutcomeKilled);
+  EXPECT_EQ(desktop.now(), seconds(51));
+  EXPECT_TRUE(messageHandled);
   EXPECT_EQ(desktop.terminations.size(), 1u);
-  EXPECT_EQ(reported(), (std::vector<std::int16_t>{0, -2}));
   EXPECT_EQ(desktop.eventsOpen(), 0);
 }
 
@@ -226,15 +239,25 @@ TEST(ForcedEnd, SparesCriticalProcessesAndForATitleTheShellAndTheFrameHost) {
   };
   const auto critical = [](SimDesktop& desktop) { desktop.process(Editor).critical = true; };
   const auto shell = [](SimDesktop& desktop) { desktop.shell = Editor; };
-  const auto frameHost = [](SimDesktop& desktop) {
-    desktop.process(Editor).imagePath = LR"(C:\WINDOWS\system32\APPLICATIONFRAMEHOST.EXE)";
+  const auto image = [](const wchar_t* path) {
+    return [path](SimDesktop& desktop) { desktop.process(Editor).imagePath = path; };
   };
+  const auto frameHost = image(LR"(C:\WINDOWS\system32\APPLICATIONFRAMEHOST.EXE)");
   EXPECT_EQ(outcome(critical, L"Report"), OutcomeKillFailed);
   EXPECT_EQ(outcome(critical, L"100"), OutcomeKillFailed);
   EXPECT_EQ(outcome(shell, L"Report"), OutcomeKillFailed);
   EXPECT_EQ(outcome(shell, L"100"), OutcomeKilled);
   EXPECT_EQ(outcome(frameHost, L"Report"), OutcomeKillFailed);
   EXPECT_EQ(outcome(frameHost, L"100"), OutcomeKilled);
+  EXPECT_EQ(outcome(image(LR"(C:\Windows\explorer.exe)"), L"Report"), OutcomeKillFailed);
+  EXPECT_EQ(outcome(image(LR"(C:\Windows\System32\dwm.exe)"), L"Report"), OutcomeKillFailed);
+  EXPECT_EQ(outcome(image(L""), L"Report"), OutcomeKillFailed);  // a program that cannot be told
+  EXPECT_EQ(outcome(image(L""), L"100"), OutcomeKilled);
+  const auto spareThenQuit = [&](SimDesktop& desktop) {
+    frameHost(desktop);
+    desktop.at(seconds(60), [&desktop] { desktop.endProcess(Editor, 0); });
+  };
+  EXPECT_EQ(outcome(spareThenQuit, L"Report"), OutcomeClosed);  // by itself, not by force
 }
 
 TEST(CloseRequest, IsPostedOnlyToAWindow) {

@@ -41,6 +41,22 @@ TEST_F(WindowLookup, HighestMatchInZOrderWins) {
   EXPECT_EQ(findTitle(L"Notepad"), upper);
 }
 
+// The console shows the command that started the program, target text and all; a terminal holds
+// it as an owned window and shows the same; a ghost stands in for a hung window above it.
+TEST_F(WindowLookup, PassesOverTheLaunchingConsoleItsHolderAndGhosts) {
+  const auto terminal = desktop.addWindow(L"cscript close.vbs \"Untitled - Notepad\"", 300);
+  const auto console =
+      desktop.addWindow(L"cscript close.vbs \"Untitled - Notepad\"", 400, terminal);
+  const auto ghost = desktop.addWindow(L"Untitled - Notepad (Not Responding)", 500);
+  desktop.window(ghost).className = L"Ghost";
+  const auto notepad = desktop.addWindow(L"Untitled - Notepad", 100);
+  EXPECT_EQ(findTitle(L"Notepad"), terminal);
+  desktop.console = {console, terminal};
+  EXPECT_EQ(findTitle(L"Notepad"), notepad);
+  EXPECT_EQ(findTitle(L"cscript"), 0);
+  EXPECT_EQ(findTitle(L"Not Responding"), 0);
+}
+
 TEST_F(WindowLookup, UntitledWindowsNeverMatchAndEmptyTextMatchesFirstTitled) {
   desktop.addWindow(L"", 100);
   const auto titled = desktop.addWindow(L"Clock", 200);

@@ -12,10 +12,15 @@ constexpr DWORD WakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSA
 constexpr DWORD KnownToWindows7 = 0x04FF;
 static_assert((WakeMask & ~KnownToWindows7) == 0, "Windows 7 fails a wait with this mask");
 
+// Input counts as the wake after the last handle's.
+DWORD waitForHandlesOrInput(DWORD count, const HANDLE* handles, DWORD milliseconds) {
+  return MsgWaitForMultipleObjects(count, handles, FALSE, milliseconds, WakeMask);
+}
+
 }  // namespace
 
 WaitWake waitForHandleOrInput(HANDLE handle, DWORD milliseconds) {
-  switch (MsgWaitForMultipleObjects(1, &handle, FALSE, milliseconds, WakeMask)) {
+  switch (waitForHandlesOrInput(1, &handle, milliseconds)) {
     case WAIT_OBJECT_0:
       return WaitWake::Signalled;
     case WAIT_OBJECT_0 + 1:
@@ -29,6 +34,12 @@ WaitWake waitForHandleOrInput(HANDLE handle, DWORD milliseconds) {
 
 bool waitForHandleAlone(HANDLE handle, DWORD milliseconds) {
   const DWORD result = WaitForSingleObject(handle, milliseconds);
+  if (result == WAIT_FAILED) Sleep(milliseconds);
+  return result == WAIT_OBJECT_0;
+}
+
+bool waitForInputAlone(DWORD milliseconds) {
+  const DWORD result = waitForHandlesOrInput(0, nullptr, milliseconds);
   if (result == WAIT_FAILED) Sleep(milliseconds);
   return result == WAIT_OBJECT_0;
 }

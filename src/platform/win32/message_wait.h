@@ -14,6 +14,10 @@ WaitWake waitForHandleOrInput(HANDLE handle, DWORD milliseconds);
 // even that wait fails, sleeps the time out. True when the handle was signalled.
 bool waitForHandleAlone(HANDLE handle, DWORD milliseconds);
 
+// Sleeps until new input arrives in the thread's queue or the time runs out; when that wait fails,
+// sleeps the time out. True when input arrived.
+bool waitForInputAlone(DWORD milliseconds);
+
 // Retrieves, translates and dispatches every message waiting in the thread's queue.
 void dispatchWaitingMessages();
 

@@ -6,6 +6,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/automation_object.h"
+#include "platform/win32/launching_console.h"
 #include "platform/win32/message_wait.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/window_handle.h"
@@ -32,9 +33,14 @@ std::wstring readWindowString(WindowHandle window, std::size_t maxChars) {
   return count > 0 ? buffer.substr(0, static_cast<std::size_t>(count)) : std::wstring();
 }
 
+// What NtQueryInformationProcess is asked and may answer about a process's criticality.
+constexpr ULONG ProcessBreakOnTermination = 29;
+constexpr LONG StatusInvalidInfoClass = static_cast<LONG>(0xC0000003);
+
 class Win32OpenedProcess : public OpenedProcess {
  public:
-  explicit Win32OpenedProcess(UniqueHandle process) : process_(std::move(process)) {}
+  Win32OpenedProcess(UniqueHandle process, QueryProcess queryProcess)
+      : process_(std::move(process)), queryProcess_(queryProcess) {}
 
   std::optional<std::uint32_t> exitCode() override {
     DWORD code = 0;
@@ -46,8 +52,21 @@ class Win32OpenedProcess : public OpenedProcess {
     return TerminateProcess(process_.get(), exitCode) != FALSE;
   }
 
+  // A critical process is one marked to stop the system when it ends, which every Windows from 7
+  // on tells. A system that does not know the question (Wine) has no critical processes; any other
+  // failure to answer counts as critical.
+  bool mayBeCritical() override {
+    if (!queryProcess_) return true;
+    ULONG breakOnTermination = 0;
+    const LONG status = queryProcess_(process_.get(), ProcessBreakOnTermination,
+                                      &breakOnTermination, sizeof breakOnTermination, nullptr);
+    if (status == StatusInvalidInfoClass) return false;
+    return status < 0 || breakOnTermination != 0;
+  }
+
  private:
   UniqueHandle process_;
+  QueryProcess queryProcess_;
 };
 
 // An open handle to a process keeps its ID from being reused, whatever the access it was opened
@@ -100,6 +119,13 @@ BOOL CALLBACK collectWindow(HWND window, LPARAM walk) {
 }
 
 }  // namespace
+
+// Looked up now, not at the forced end: the lookup takes the loader lock, which a host stuck in
+// loading (its activation abandoned) may hold for good by then.
+Win32Platform::Win32Platform()
+    : launchingConsole_(findLaunchingConsole()),
+      queryProcess_(reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")))) {}
 
 std::wstring Win32Platform::commandLine() { return GetCommandLineW(); }
 
@@ -185,7 +211,7 @@ ProcessId Win32Platform::currentProcessId() {
 std::unique_ptr<OpenedProcess> Win32Platform::openProcess(ProcessId process) {
   UniqueHandle handle(OpenProcess(ProcessAllAccess, FALSE, static_cast<DWORD>(process)));
   if (!handle) return nullptr;
-  return std::make_unique<Win32OpenedProcess>(std::move(handle));
+  return std::make_unique<Win32OpenedProcess>(std::move(handle), queryProcess_);
 }
 
 std::unique_ptr<HeldProcess> Win32Platform::holdProcess(ProcessId process) {
@@ -193,20 +219,6 @@ std::unique_ptr<HeldProcess> Win32Platform::holdProcess(ProcessId process) {
   UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process)));
   if (!handle) return nullptr;
   return std::make_unique<Win32HeldProcess>(std::move(handle));
-}
-
-// IsProcessCritical came with Windows 8.1, so it is looked up; before it, no process is known to
-// be critical. Where it exists, a process it cannot tell about is taken for a critical one.
-bool Win32Platform::mayBeCritical(ProcessId process) {
-  using IsProcessCritical = BOOL(WINAPI*)(HANDLE, PBOOL);
-  static const auto isProcessCritical =
-      reinterpret_cast<IsProcessCritical>(reinterpret_cast<void (*)()>(
-          GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsProcessCritical")));
-  if (!isProcessCritical) return false;
-  const UniqueHandle handle(
-      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process)));
-  BOOL critical = FALSE;
-  return !handle || !isProcessCritical(handle.get(), &critical) || critical;
 }
 
 ProcessId Win32Platform::shellProcess() {
@@ -231,6 +243,10 @@ CreatedEvent Win32Platform::createEvent() {
   UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!event) return {nullptr, GetLastError()};
   return {std::make_unique<Win32WaitEvent>(std::move(event)), 0};
+}
+
+bool Win32Platform::waitForInput(std::uint32_t milliseconds) {
+  return waitForInputAlone(milliseconds);
 }
 
 bool Win32Platform::messageWaiting() {

@@ -7,9 +7,17 @@
 
 namespace halvik::win32 {
 
+// ntdll's NtQueryInformationProcess; null when the system lacks it.
+using QueryProcess = LONG(NTAPI*)(HANDLE process, ULONG infoClass, PVOID info, ULONG infoLength,
+                                  PULONG returnLength);
+
 // The platform as Windows gives it: user32, kernel32, and COM automation.
 class Win32Platform : public Platform {
  public:
+  // Finds what only the start can find, before any other thread or foreign code can exist: the
+  // console the program was started from, and the system function that tells critical processes.
+  Win32Platform();
+
   std::wstring commandLine() override;
   std::wstring programPath() override;
 
@@ -25,16 +33,17 @@ class Win32Platform : public Platform {
   std::wstring className(WindowHandle window, std::size_t maxChars) override;
   bool windowExists(WindowHandle window) override;
   void postClose(WindowHandle window) override;
+  LaunchingConsole launchingConsole() override { return launchingConsole_; }
 
   ProcessId currentProcessId() override;
   std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override;
   std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override;
-  bool mayBeCritical(ProcessId process) override;
   ProcessId shellProcess() override;
   std::wstring processImagePath(ProcessId process) override;
 
   Ticks monotonicTime() override;
   CreatedEvent createEvent() override;
+  bool waitForInput(std::uint32_t milliseconds) override;
   bool messageWaiting() override;
   void dispatchAllMessages() override;
 
@@ -44,6 +53,8 @@ class Win32Platform : public Platform {
   bool hostObjectRequested() const { return apartment_.has_value(); }
 
  private:
+  LaunchingConsole launchingConsole_;
+  QueryProcess queryProcess_;
   // From the first host object on, this thread stays in the multithreaded apartment, so that
   // the apartment, and the host code loaded into it, outlives the threads that make the calls.
   std::optional<ComApartment> apartment_;
