@@ -80,9 +80,7 @@ END {
     add("walk per window", (t("crowded_walk_b", r) - t("walk_a", r)) * 1000 / crowd_size)
     add("walk per window", (t("crowded_walk_c", r) - t("walk_b", r)) * 1000 / crowd_size)
   }
-  split("empty|walk|halvik|crowded walk|crowded halvik|start-up extra|walk per window|poll|poll ms",
-        lists, "|")
-  for (i in lists) summarize(lists[i])
+  for (list in count) summarize(list)
 
   # Start-up: halvik's extra time over the walk's median time. Search: halvik's extra time on the
   # crowded desktop, less the same on the plain one, per window, over the walk's cost per window.
