@@ -17,10 +17,10 @@
 #                                instead of the 64-bit one.
 # Ends with status 1 when a goal was missed, 2 when the measurement could not be made.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+shopt -s inherit_errexit # a run that fails inside $(…) ends the bench
 load_before=$(cut -d' ' -f1 /proc/loadavg)
-# shellcheck source=scripts/fail.sh
-source scripts/fail.sh
+# shellcheck source=scripts/common.sh
+source "$(dirname "$0")/common.sh"
 fail_status=2 # 1 means a missed goal
 
 rounds=${1:-50}
@@ -35,10 +35,7 @@ source scripts/wine-session.sh
 if [ "$build" = build/windows ] && ! can_run_32bit; then
   fail "the 32-bit build cannot run here: $(why_not_32bit)"
 fi
-preset=${build#build/}
-{ cmake --preset "$preset" >/dev/null &&
-  cmake --build --preset "$preset" -j2 --target halvik bench_empty bench_walk bench_crowd \
-    target_app stand_in_host >/dev/null; } || fail "building $build failed"
+build_preset "${build#build/}" halvik bench_empty bench_walk bench_crowd target_app stand_in_host
 start_display || fail "no display for Wine"
 prepare_prefix "$build" || fail "the Wine prefix of $build is not usable"
 
@@ -115,68 +112,58 @@ for _ in $(seq "$poll_intervals"); do
   cpu=$next_cpu
   wall=$next_wall
 done
-kill -KILL "$halvik" "$target" 2>/dev/null || true
-wait "$halvik" "$target" 2>/dev/null || true
+# Together, so that the shell's note of the killed jobs goes where their errors go.
+{ kill -KILL "$halvik" "$target"; wait "$halvik" "$target"; } 2>/dev/null || true
 
-for _ in $(seq 900); do [ -f "$ready_file" ] && break; sleep 0.1; done
-[ -f "$ready_file" ] || fail "the $crowd_size windows did not appear within 2 minutes"
+wait_until 90 test -f "$ready_file" || fail "the $crowd_size windows did not appear within 90 s"
 
-# Microseconds from start to end of one run, which must succeed: PROGRAM [ARGUMENTS…]. In the
-# crowded prefix when CROWDED=1. What the run wrote to the standard error is kept for the failure
-# message.
+# Microseconds from start to end of one run, which must succeed: PLACE PROGRAM, where PLACE is
+# plain or crowded and PROGRAM empty, walk or halvik. What the run wrote to the standard error is
+# kept for the failure message.
+nobody=(Halvik bench: a title nobody has)
 run_time() {
-  local started ended status=0 where=plain
+  local command started ended status=0 in=()
+  case $2 in
+    empty) command=("$bin/bench_empty.exe") ;;
+    walk) command=("$bin/bench_walk.exe") ;;
+    halvik) command=("$bin/halvik.exe" "${nobody[@]}") ;;
+  esac
+  [ "$1" = plain ] || in=(in_crowd)
   started=$EPOCHREALTIME
-  if [ "${CROWDED:-0}" = 1 ]; then
-    where=crowded
-    in_crowd "$WINELOADER" "$@" >/dev/null 2>"$samples/stderr" || status=$?
-  else
-    "$WINELOADER" "$@" >/dev/null 2>"$samples/stderr" || status=$?
-  fi
+  "${in[@]}" "$WINELOADER" "${command[@]}" >/dev/null 2>"$samples/stderr" || status=$?
   ended=$EPOCHREALTIME
   # The walk finds no title on a plain desktop now and then, and says so with status 1.
-  [ "$status" -eq 0 ] || [[ $status = 1 && $1 = */bench_walk.exe && $where = plain ]] ||
-    fail "$(basename "$1") ended with status $status on the $where desktop after \
+  [ "$status" -eq 0 ] || [[ $status = 1 && $2 = walk && $1 = plain ]] ||
+    fail "$(basename "${command[0]}") ended with status $status on the $1 desktop after \
 $(((${ended/./} - ${started/./}) / 1000)) ms, writing: $(tail -c 2000 "$samples/stderr")"
   echo $((${ended/./} - ${started/./}))
 }
 
-nobody=(Halvik bench: a title nobody has)
-run() { # KIND
-  case $1 in
-    empty) run_time "$bin/bench_empty.exe" ;;
-    walk-*) run_time "$bin/bench_walk.exe" ;;
-    halvik-*) run_time "$bin/halvik.exe" "${nobody[@]}" ;;
-    crowded-walk-*) CROWDED=1 run_time "$bin/bench_walk.exe" ;;
-    crowded-halvik-*) CROWDED=1 run_time "$bin/halvik.exe" "${nobody[@]}" ;;
-  esac
+# PLACE FIRST SECOND: runs the walk and halvik there one after the other, FIRST first; prints the
+# walk's time, then halvik's.
+pair() {
+  local -A took
+  took[$2]=$(run_time "$1" "$2")
+  took[$3]=$(run_time "$1" "$3")
+  echo "${took[walk]} ${took[halvik]}"
 }
 
-# A round runs the kinds below once each, in this order, and writes one line of their times in
-# this order. Each run of halvik is compared with the walk's beside it, which met nearly the same
-# load on this machine: twice on the plain desktop, three times on the crowded one (the crowded
-# runs take twice as long and swing more). Every other round swaps halvik and walk, so that
-# neither is favoured by its place.
-sequence=(walk-a halvik-a crowded-walk-a crowded-halvik-a crowded-walk-b crowded-halvik-b walk-b
-  halvik-b crowded-walk-c crowded-halvik-c empty)
-declare -A column_of
-swapped_sequence=()
-for index in "${!sequence[@]}"; do
-  kind=${sequence[index]}
-  column_of[$kind]=$index
-  case $kind in
-    *walk*) swapped_sequence+=("${kind/walk/halvik}") ;;
-    *halvik*) swapped_sequence+=("${kind/halvik/walk}") ;;
-    *) swapped_sequence+=("$kind") ;;
-  esac
-done
+# A round writes one line of times, in the order bench/figures.awk names them: walk and halvik on
+# the plain desktop, twice on the crowded one, again on the plain one and once more on the crowded
+# one, then the empty program. Each run of halvik is compared with the walk's beside it, which met
+# nearly the same load on this machine; the crowded runs take twice as long and swing more, so
+# they are paired three times. Every other round runs halvik first, so that neither is favoured by
+# its place.
 measure_rounds() { # ROUNDS OUTPUT-FILE
-  local round kind times order
+  local round order place times
   for ((round = 0; round < $1; round++)); do
+    order=(walk halvik)
+    ((round % 2 == 0)) || order=(halvik walk)
     times=()
-    order=("${sequence[@]}")
-    ((round % 2 == 0)) || order=("${swapped_sequence[@]}")
-    for kind in "${order[@]}"; do times[${column_of[$kind]}]=$(run "$kind"); done
+    for place in plain crowded crowded plain crowded; do
+      times+=("$(pair "$place" "${order[@]}")")
+    done
+    times+=("$(run_time plain empty)")
     echo "${times[*]}" >>"$2"
   done
 }
@@ -186,99 +173,11 @@ measure_rounds "$rounds" "$samples/rounds"
 kill -0 "$crowd" 2>/dev/null || fail "the crowd ended before the measurement did"
 rm -f "$ready_file" # the crowd's windows go with it
 
-# Figures and goals ------------------------------------------------------------------------------
-# The lower quartile, median and upper quartile of the numbers on standard input, one a line
-# (interpolated between neighbours).
-quartiles() {
-  sort -g | awk '{ value[NR] = $1 }
-    function at(share,  place, below) {
-      place = (NR - 1) * share + 1
-      below = int(place)
-      if (below == NR) return value[NR]
-      return value[below] + (place - below) * (value[below + 1] - value[below])
-    }
-    END { printf "%.6f %.6f %.6f\n", at(0.25), at(0.5), at(0.75) }'
-}
-# Quartiles over the rounds of awk expressions of a round's times, named as in the sequence with
-# underscores: EXPRESSION… (each gives one value per round)
-over_rounds() {
-  local program="{" index
-  for index in "${!sequence[@]}"; do program+=" ${sequence[index]//-/_} = \$$((index + 1));"; done
-  for expression in "$@"; do program+=" print $expression;"; done
-  awk "$program }" "$samples/rounds" | quartiles
-}
-# Times in microseconds, costs per window in nanoseconds.
-read -r empty_q1 empty_md empty_q3 <<<"$(over_rounds empty)"
-read -r walk_q1 walk_md walk_q3 <<<"$(over_rounds walk_a walk_b)"
-read -r halvik_q1 halvik_md halvik_q3 <<<"$(over_rounds halvik_a halvik_b)"
-read -r crowded_walk_q1 crowded_walk_md crowded_walk_q3 \
-  <<<"$(over_rounds crowded_walk_a crowded_walk_b crowded_walk_c)"
-read -r crowded_halvik_q1 crowded_halvik_md crowded_halvik_q3 \
-  <<<"$(over_rounds crowded_halvik_a crowded_halvik_b crowded_halvik_c)"
-# Start-up: the median of how much longer halvik's run took than the walk's beside it, against
-# the walk's median time. The quartiles are those of the rounds' 1 + difference / that time.
-read -r start_extra_q1 start_extra_md start_extra_q3 \
-  <<<"$(over_rounds "halvik_a - walk_a" "halvik_b - walk_b")"
-read -r start_q1 start_md start_q3 <<<"$(over_rounds "1 + (halvik_a - walk_a) / $walk_md" \
-  "1 + (halvik_b - walk_b) / $walk_md")"
-# Search: the walk's cost per window is the median of what each of its crowded runs took beyond
-# its plain run before it, per window. Halvik's cost beyond the walk's is the median of how much
-# longer its crowded run took than the walk's beside it, less the same on the plain desktop (the
-# start-up difference above), per window; the ratio is 1 + that over the walk's cost. The
-# quartiles are those of the rounds' figures.
-per_window() { echo "($1) * 1000 / $crowd_size"; }
-read -r walk_pw_q1 walk_pw_md walk_pw_q3 <<<"$(over_rounds \
-  "$(per_window "crowded_walk_a - walk_a")" "$(per_window "crowded_walk_b - walk_a")" \
-  "$(per_window "crowded_walk_c - walk_b")")"
-search_extras=()
-search_ratios=()
-for pair in a b c; do
-  extra=$(per_window "crowded_halvik_$pair - crowded_walk_$pair - $start_extra_md")
-  search_extras+=("$extra")
-  search_ratios+=("1 + $extra / $walk_pw_md")
-done
-read -r search_extra_q1 search_extra_md search_extra_q3 <<<"$(over_rounds "${search_extras[@]}")"
-read -r search_q1 search_md search_q3 <<<"$(over_rounds "${search_ratios[@]}")"
-# The share of a core in percent, and the CPU milliseconds per interval.
-read -r poll_q1 poll_md poll_q3 <<<"$(awk '{ print $1 * 100 / $2 }' "$samples/poll" | quartiles)"
-read -r poll_ms_q1 poll_ms_md poll_ms_q3 <<<"$(awk '{ print $1 / 1000000 }' "$samples/poll" |
-  quartiles)"
-
-# MEDIAN Q1 Q3 DIVISOR DECIMALS: "median (q1-q3)", each divided and rounded
-spread() {
-  awk -v m="$1" -v a="$2" -v b="$3" -v d="$4" -v n="$5" \
-    'BEGIN { f = "%." n "f"; printf f " (" f "-" f ")", m / d, a / d, b / d }'
-}
-missed=0
-# Prints a ratio, its quartiles and its goal, judged on the median as printed:
-# NAME MEDIAN Q1 Q3 GOAL DETAILS
-verdict() {
-  local mark=met
-  if ! awk -v value="$2" -v goal="$5" 'BEGIN { exit !(sprintf("%.3f", value) + 0 <= goal) }'; then
-    mark=MISSED
-    missed=1
-  fi
-  printf '  %-9s %s  goal <= %s  %-6s  %s\n' "$1" "$(spread "$2" "$3" "$4" 1 3)" "$5" "$mark" "$6"
-}
-
 echo "halvik.exe under $("$WINELOADER" --version), $build ($(grep -m1 CMAKE_BUILD_TYPE \
   "$build/CMakeCache.txt" | cut -d= -f2))"
 echo "$rounds rounds; medians (quartiles) over the rounds, or over the poll's $poll_intervals" \
   "intervals of 2 s"
 echo "machine load: load average $load_before before, $(cut -d' ' -f1 /proc/loadavg) after, on \
 $(nproc) cores"
-echo "run time in ms, plain and with $crowd_size more windows:"
-echo "  empty     $(spread "$empty_md" "$empty_q1" "$empty_q3" 1000 1)"
-echo "  walk      $(spread "$walk_md" "$walk_q1" "$walk_q3" 1000 1)" \
-  "  $(spread "$crowded_walk_md" "$crowded_walk_q1" "$crowded_walk_q3" 1000 1)"
-echo "  halvik    $(spread "$halvik_md" "$halvik_q1" "$halvik_q3" 1000 1)" \
-  "  $(spread "$crowded_halvik_md" "$crowded_halvik_q1" "$crowded_halvik_q3" 1000 1)"
-echo "ratios:"
-verdict start-up "$start_md" "$start_q1" "$start_q3" 1.100 "halvik took \
-$(spread "$start_extra_md" "$start_extra_q1" "$start_extra_q3" 1000 1) ms longer than walk"
-verdict search "$search_md" "$search_q1" "$search_q3" 1.200 "per window, halvik took \
-$(spread "$search_extra_md" "$search_extra_q1" "$search_extra_q3" 1000 2) us longer than walk's \
-$(spread "$walk_pw_md" "$walk_pw_q1" "$walk_pw_q3" 1000 1) us"
-verdict "poll CPU%" "$poll_md" "$poll_q1" "$poll_q3" 0.100 "CPU per 2 s of wall time: \
-$(spread "$poll_ms_md" "$poll_ms_q1" "$poll_ms_q3" 1 2) ms"
-exit "$missed"
+# The figures and their goals; the bench ends with their status, 1 when a goal was missed.
+awk -v crowd_size="$crowd_size" -f bench/figures.awk "$samples/rounds" "$samples/poll"

@@ -3,9 +3,8 @@
 # and to report to the host variable NotepadState, and prints what the stand-in host received.
 # Uses the 32-bit halvik.exe where this machine runs 32-bit programs, the 64-bit one elsewhere.
 set -uo pipefail
-cd "$(dirname "$0")/.." || exit 1
-# shellcheck source=scripts/fail.sh
-source scripts/fail.sh
+# shellcheck source=scripts/common.sh
+source "$(dirname "$0")/common.sh"
 
 ./scripts/install-deps.sh ||
   fail "the packages could not be installed" \
@@ -18,9 +17,7 @@ if ! can_run_32bit; then
   build=windows64
   echo "Using the 64-bit halvik.exe: $(why_not_32bit)."
 fi
-{ cmake --preset "$build" >/dev/null && cmake --build --preset "$build" -j2 \
-  --target halvik stand_in_host >/dev/null; } ||
-  fail "building halvik.exe ($build) failed" "run: cmake --build --preset $build, and read the errors"
+build_preset "$build" halvik stand_in_host
 start_display || fail "no display for Wine" "install xvfb (./scripts/install-deps.sh)"
 prepare_prefix "build/$build" ||
   fail "the Wine prefix build/$build/wine-prefix is not usable" \
@@ -39,21 +36,18 @@ printf 'CreateVar\n' >"$journals/NotepadState.txt"
 notepad_open() { xwininfo -root -tree 2>/dev/null | grep -q '"Untitled - Notepad"'; }
 
 "$wine" notepad >/dev/null 2>&1 &
-for _ in $(seq 300); do
-  notepad_open && break
-  sleep 0.1
-done
-notepad_open || fail "Wine's notepad did not open within 30 s" \
+wait_until 30 notepad_open || fail "Wine's notepad did not open within 30 s" \
   "try '$wine notepad' by hand with DISPLAY set to an X display, and look at what Wine prints"
 echo "notepad is open: \"Untitled - Notepad\""
 
 # Separate words, so that Wine passes the argument text on as it stands, without quotes.
-started=$(date +%s.%N)
+started=$EPOCHREALTIME
 "$wine" "build/$build/bin/halvik.exe" Untitled - Notepad\|NotepadState ||
   fail "halvik.exe could not be run under Wine" "run it by hand: $wine build/$build/bin/halvik.exe"
-ended=$(date +%s.%N)
+ended=$EPOCHREALTIME
 
-echo "halvik.exe \"Untitled - Notepad|NotepadState\" took $(printf '%.1f' "$(echo "$ended - $started" | bc)") s"
+tenths=$(((${ended/./} - ${started/./} + 50000) / 100000)) # microseconds, rounded to 0.1 s
+echo "halvik.exe \"Untitled - Notepad|NotepadState\" took $((tenths / 10)).$((tenths % 10)) s"
 echo "NotepadState received, in order:"
 awk -F '\t' '$1 == "SaveVar" { print "  " $2 }' "$journals/NotepadState.txt"
 if notepad_open; then

@@ -4,14 +4,14 @@
 # build/fuzz-corpus/<target>, so the repository's corpus changes only by hand; an input that breaks
 # a property or trips a sanitizer is written to build/fuzz-findings/.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+# shellcheck source=scripts/common.sh
+source "$(dirname "$0")/common.sh"
 seconds=${1:-60}
 # AddressSanitizer's quarantine of freed memory (256 MB) grows a long campaign past libFuzzer's
 # memory limit; a smaller one still catches use after a recent free.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64}
 
-cmake --preset native-sanitize >/dev/null
-cmake --build --preset native-sanitize -j2 --target whole_run_fuzzer argument_text_fuzzer
+build_preset native-sanitize whole_run_fuzzer argument_text_fuzzer
 
 for fuzzed in whole_run argument_text; do
   mkdir -p "build/fuzz-corpus/$fuzzed" build/fuzz-findings

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test Halvik: the MinGW-w64 cross
-# compilers for 32- and 64-bit Windows, Wine with its 32- and 64-bit loaders, Xvfb as its display,
-# CMake, GoogleTest's sources, and clang with the sanitizer and libFuzzer runtimes. The 32-bit
-# loader installs everywhere, also where the kernel cannot execute it; the scripts then run only
-# the 64-bit programs.
+# compilers for 32- and 64-bit Windows, Wine with its 32- and 64-bit loaders, Xvfb as its display
+# and x11-utils to see its windows, CMake, GoogleTest's sources, clang with the sanitizer and
+# libFuzzer runtimes, and clang-format for the C++ style. The 32-bit loader installs everywhere,
+# also where the kernel cannot execute it; the scripts then run only the 64-bit programs.
 set -euo pipefail
+# shellcheck source=scripts/common.sh
+source "$(dirname "$0")/common.sh"
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
-  xvfb x11-utils bc clang-format clang libclang-rt-14-dev)
+  xvfb x11-utils clang-format clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -19,6 +21,6 @@ done
 echo "Installing: ${missing[*]}"
 sudo_=""
 [ "$(id -u)" -eq 0 ] || sudo_="sudo"
-$sudo_ dpkg --add-architecture i386
-$sudo_ apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq "${missing[@]}" >/dev/null
+{ $sudo_ dpkg --add-architecture i386 && $sudo_ apt-get update -qq &&
+  DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq "${missing[@]}" >/dev/null; } ||
+  fail "apt-get could not install ${missing[*]}" "run it as root or with sudo, and read what it printed"

@@ -6,17 +6,14 @@
 # the release is made only when both builds give byte-identical programs that carry no path of
 # this machine.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-# shellcheck source=scripts/fail.sh
-source scripts/fail.sh
+# shellcheck source=scripts/common.sh
+source "$(dirname "$0")/common.sh"
 
 ./scripts/install-deps.sh || fail "the packages could not be installed (as root, or with sudo?)"
 
 clean_build() {  # PRESET BUILD-DIRECTORY
   rm -rf "$2"
-  # -B puts the preset's build in the given directory; everything else comes from the preset.
-  { cmake --preset "$1" -B "$2" >/dev/null && cmake --build "$2" -j2 >/dev/null; } ||
-    fail "building $2 failed"
+  build_preset "$1" -B "$2"
 }
 
 rm -rf dist

@@ -5,20 +5,19 @@
 # end-to-end tests of each Windows build that runs here under Wine. Says which suites it could not
 # run and why, never counts them as passed, and ends with one summary line.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+# shellcheck source=scripts/common.sh
+source "$(dirname "$0")/common.sh"
 
-./scripts/install-deps.sh || exit 1
+./scripts/install-deps.sh ||
+  fail "the packages could not be installed" \
+    "run ./scripts/install-deps.sh as root or with sudo, and read what apt-get printed"
 # shellcheck source=scripts/wine-session.sh
 source scripts/wine-session.sh
 
-build() {  # PRESET
-  echo "== building $1"
-  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2 >/dev/null || exit 1
-}
-build native
-build native-sanitize
-build windows
-build windows64
+for preset in native native-sanitize windows windows64; do
+  echo "== building $preset"
+  build_preset "$preset"
+done
 
 logs=$(mktemp -d)
 passed=0

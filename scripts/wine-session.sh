@@ -1,7 +1,8 @@
 # shellcheck shell=bash
-# Sourced by the test and demo scripts: which Windows builds this machine can run, a display for
-# Wine, and each build's own prefix with the stand-in host registered. What it starts ends when
-# the calling script exits. Each function says what went wrong and returns non-zero on failure.
+# Sourced by the test, demo and bench scripts after scripts/common.sh: which Windows builds this
+# machine can run, a display for Wine, and each build's own prefix with the stand-in host
+# registered. What it starts ends when the calling script exits. Each function says what went
+# wrong and returns non-zero on failure.
 
 # The one place that decides whether this machine runs 32-bit programs. 64-bit Windows programs
 # run under wine64 on every machine of ours; 32-bit ones need a kernel that executes 32-bit code,
@@ -38,8 +39,7 @@ start_display() {
   display_file=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
   xvfb_pids+=($!)
-  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-  if [ ! -s "$display_file" ]; then
+  if ! wait_until 10 test -s "$display_file"; then
     rm -f "$display_file"
     echo "Xvfb did not start, so Wine has no display (is the package xvfb installed?)" >&2
     return 1
