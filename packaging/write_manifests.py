@@ -25,7 +25,8 @@ DESCRIPTION = ("Closes a Windows application on request, unattended, and reports
 LICENSE = "MIT"
 # Each zip's word size in the names Scoop and winget give it.
 ARCHITECTURES = {"win32": ("32bit", "x86"), "win64": ("64bit", "x64")}
-# The file name and the schema name of each winget manifest, after the package identifier.
+# Each winget manifest's type, which names its schema, and what its file name adds to the package
+# identifier.
 WINGET_MANIFESTS = {"version": "", "installer": ".installer", "defaultLocale": ".locale.en-US"}
 
 
@@ -98,7 +99,7 @@ def main(build, dist):
         fields = {**fields, "ManifestType": manifest_type,
                   "ManifestVersion": WINGET_MANIFEST_VERSION}
         path.write_text(f"# yaml-language-server: $schema=https://aka.ms/{schema}\n\n"
-                        + yaml.safe_dump(fields, sort_keys=False, allow_unicode=True))
+                        + yaml.safe_dump(fields, sort_keys=False, width=1000))
 
 
 if __name__ == "__main__":

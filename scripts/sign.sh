@@ -18,8 +18,10 @@ source "$(dirname "$0")/fail.sh"
 if [ -n "${HALVIK_SIGN_PKCS12:-}" ]; then
   certificate=(-pkcs12 "$HALVIK_SIGN_PKCS12")
 elif [ -n "${HALVIK_SIGN_PKCS11_KEY:-}" ]; then
-  certificate=(-pkcs11module "${HALVIK_SIGN_PKCS11_MODULE:?names the token's PKCS#11 module}"
-    -certs "${HALVIK_SIGN_CERTS:?names the key's certificate chain}" -key "$HALVIK_SIGN_PKCS11_KEY")
+  [ -n "${HALVIK_SIGN_PKCS11_MODULE:-}" ] && [ -n "${HALVIK_SIGN_CERTS:-}" ] ||
+    fail "a key on a token needs HALVIK_SIGN_PKCS11_MODULE and HALVIK_SIGN_CERTS too"
+  certificate=(-pkcs11module "$HALVIK_SIGN_PKCS11_MODULE" -certs "$HALVIK_SIGN_CERTS"
+    -key "$HALVIK_SIGN_PKCS11_KEY")
 else
   echo "no certificate given (HALVIK_SIGN_PKCS12 or HALVIK_SIGN_PKCS11_KEY): unsigned: $*"
   exit 0

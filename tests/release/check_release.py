@@ -31,7 +31,8 @@ def verifies(program, authority):
     """Whether the program's SHA-256 signature verifies against the authority."""
     verify = ["osslsigncode", "verify", "-CAfile", work / f"{authority}.pem", "-in", program]
     result = subprocess.run(verify, capture_output=True, text=True)
-    return result.returncode == 0 and re.search(r"Message digest algorithm *: SHA256", result.stdout)
+    digest = re.search(r"Message digest algorithm *: SHA256", result.stdout)
+    return result.returncode == 0 and digest
 
 
 def certificate_authority(name):
@@ -41,12 +42,15 @@ def certificate_authority(name):
 
 certificate_authority("test-ca")
 certificate_authority("other-ca")
-(work / "signer.ext").write_text("keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n")
+(work / "signer.ext").write_text("keyUsage=critical,digitalSignature\n"
+                                 "extendedKeyUsage=codeSigning\n")
 run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Halvik test signer",
     "-keyout", work / "signer.key", "-out", work / "signer.csr")
-run("openssl", "x509", "-req", "-days", "2", "-in", work / "signer.csr", "-CA", work / "test-ca.pem",
-    "-CAkey", work / "test-ca.key", "-extfile", work / "signer.ext", "-out", work / "signer.pem")
-signing = {**os.environ, "HALVIK_SIGN_PKCS12": str(work / "signer.p12"), "HALVIK_SIGN_PASSWORD": "pw"}
+run("openssl", "x509", "-req", "-days", "2", "-in", work / "signer.csr", "-extfile",
+    work / "signer.ext", "-CA", work / "test-ca.pem", "-CAkey", work / "test-ca.key", "-out",
+    work / "signer.pem")
+signing = {**os.environ, "HALVIK_SIGN_PKCS12": str(work / "signer.p12"),
+           "HALVIK_SIGN_PASSWORD": "pw"}
 run("openssl", "pkcs12", "-export", "-inkey", work / "signer.key", "-in", work / "signer.pem",
     "-out", signing["HALVIK_SIGN_PKCS12"], "-passout", "env:HALVIK_SIGN_PASSWORD", env=signing)
 
