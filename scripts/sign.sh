@@ -23,7 +23,7 @@ elif [ -n "${HALVIK_SIGN_PKCS11_KEY:-}" ]; then
   certificate=(-pkcs11module "$HALVIK_SIGN_PKCS11_MODULE" -certs "$HALVIK_SIGN_CERTS"
     -key "$HALVIK_SIGN_PKCS11_KEY")
 else
-  echo "no certificate given (HALVIK_SIGN_PKCS12 or HALVIK_SIGN_PKCS11_KEY): unsigned: $*"
+  echo "no certificate given (HALVIK_SIGN_PKCS12 or HALVIK_SIGN_PKCS11_KEY), left unsigned: $*"
   exit 0
 fi
 if [ -n "${HALVIK_SIGN_TIMESTAMP_URL:-}" ]; then
