@@ -18,8 +18,9 @@ source "$(dirname "$0")/fail.sh"
 if [ -n "${HALVIK_SIGN_PKCS12:-}" ]; then
   certificate=(-pkcs12 "$HALVIK_SIGN_PKCS12")
 elif [ -n "${HALVIK_SIGN_PKCS11_KEY:-}" ]; then
-  [ -n "${HALVIK_SIGN_PKCS11_MODULE:-}" ] && [ -n "${HALVIK_SIGN_CERTS:-}" ] ||
+  if [ -z "${HALVIK_SIGN_PKCS11_MODULE:-}" ] || [ -z "${HALVIK_SIGN_CERTS:-}" ]; then
     fail "a key on a token needs HALVIK_SIGN_PKCS11_MODULE and HALVIK_SIGN_CERTS too"
+  fi
   certificate=(-pkcs11module "$HALVIK_SIGN_PKCS11_MODULE" -certs "$HALVIK_SIGN_CERTS"
     -key "$HALVIK_SIGN_PKCS11_KEY")
 else
