@@ -35,24 +35,10 @@ def verifies(program, authority):
     return result.returncode == 0 and digest
 
 
-def certificate_authority(name):
+def certificate(name, *options):
+    """A key and certificate: a certificate authority of its own, or what the options make."""
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-        f"/CN={name}", "-keyout", work / f"{name}.key", "-out", work / f"{name}.pem")
-
-
-certificate_authority("test-ca")
-certificate_authority("other-ca")
-(work / "signer.ext").write_text("keyUsage=critical,digitalSignature\n"
-                                 "extendedKeyUsage=codeSigning\n")
-run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Halvik test signer",
-    "-keyout", work / "signer.key", "-out", work / "signer.csr")
-run("openssl", "x509", "-req", "-days", "2", "-in", work / "signer.csr", "-extfile",
-    work / "signer.ext", "-CA", work / "test-ca.pem", "-CAkey", work / "test-ca.key", "-out",
-    work / "signer.pem")
-signing = {**os.environ, "HALVIK_SIGN_PKCS12": str(work / "signer.p12"),
-           "HALVIK_SIGN_PASSWORD": "pw"}
-run("openssl", "pkcs12", "-export", "-inkey", work / "signer.key", "-in", work / "signer.pem",
-    "-out", signing["HALVIK_SIGN_PKCS12"], "-passout", "env:HALVIK_SIGN_PASSWORD", env=signing)
+        f"/CN={name}", "-keyout", work / f"{name}.key", "-out", work / f"{name}.pem", *options)
 
 
 def release_build(arch):
@@ -91,12 +77,20 @@ def in_zip(arch, name):
         return archive.read(f"halvik-{version}-{arch}/{name}") if name else archive.namelist()
 
 
+unsigned_environment = {k: v for k, v in os.environ.items() if not k.startswith("HALVIK_SIGN")}
+certificate("test-ca")
+certificate("other-ca")
+certificate("signer", "-CA", work / "test-ca.pem", "-CAkey", work / "test-ca.key",
+            "-addext", "basicConstraints=CA:FALSE", "-addext", "extendedKeyUsage=codeSigning")
+signing = {**unsigned_environment, "HALVIK_SIGN_PKCS12": str(work / "signer.p12"),
+           "HALVIK_SIGN_PASSWORD": "pw"}
+run("openssl", "pkcs12", "-export", "-inkey", work / "signer.key", "-in", work / "signer.pem",
+    "-out", signing["HALVIK_SIGN_PKCS12"], "-passout", "env:HALVIK_SIGN_PASSWORD", env=signing)
 programs = {arch: release_build(arch) for arch in ("win32", "win64")}
 run("python3", root / "packaging/write_manifests.py", root / "build/release-check-win64", dist)
 scoop = json.loads((dist / "halvik.json").read_text())
 winget = [yaml.safe_load(path.read_text()) for path in sorted((dist / "winget").glob("*.yaml"))]
 installers = {i["Architecture"]: i for m in winget for i in m.get("Installers", [])}
-unsigned_environment = {k: v for k, v in os.environ.items() if not k.startswith("HALVIK_SIGN")}
 
 cases = [("the manifests carry the project's version",
           lambda: {scoop["version"]} | {m["PackageVersion"] for m in winget} == {version})]
