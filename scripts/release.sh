@@ -4,7 +4,10 @@
 # zips. Each program is built twice from scratch with its release preset (release-win32,
 # release-win64: tests off), in the preset's build directory build/release-*-a and again in -b;
 # the release is made only when both builds give byte-identical programs that carry no path of
-# this machine.
+# this machine. Then scripts/sign.sh signs each program when the environment names a certificate
+# (see there), before it is packaged, so that the zip, its SHA256SUMS and dist/SHA256SUMS hold the
+# signed program; and packaging/write_manifests.py writes the Scoop and winget manifests of the
+# zips into dist/.
 set -euo pipefail
 # shellcheck source=scripts/common.sh
 source "$(dirname "$0")/common.sh"
@@ -29,12 +32,15 @@ for arch in win32 win64; do
     fail "the two $arch builds of halvik.exe differ, so the build is not reproducible"
   ! grep -qF "$PWD" "$program" || fail "the $arch halvik.exe contains the path $PWD"
   echo "the two builds are byte-identical: halvik.exe $(sha256sum <"$program" | cut -d' ' -f1)"
+  scripts/sign.sh "$program" || fail "halvik.exe could not be signed"
   (cd "$first" && cpack >/dev/null) || fail "cpack could not package $first"
   mv "$first"/halvik-*-"$arch".zip dist/
 done
 (cd dist && sha256sum halvik-*.zip >SHA256SUMS)
+python3 packaging/write_manifests.py build/release-win64-a dist ||
+  fail "the Scoop and winget manifests could not be written"
 
 echo "== dist/"
-for file in dist/*; do echo "$(stat -c %s "$file") bytes  $file"; done
+find dist -type f -printf '%s bytes  %p\n' | sort -k3
 echo "dist/SHA256SUMS:"
 cat dist/SHA256SUMS

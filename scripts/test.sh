@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Halvik natively (plainly and with sanitizers) and for 32- and
 # 64-bit Windows, and runs every test this machine can run: the unit and property tests natively,
-# the fuzz corpus under the sanitizers, each Windows build's static checks, and the
-# end-to-end tests of each Windows build that runs here under Wine. Says which suites it could not
-# run and why, never counts them as passed, and ends with one summary line.
+# the fuzz corpus under the sanitizers, each Windows build's static checks, a signed release's
+# signatures, zips and manifests, and the end-to-end tests of each Windows build that runs here
+# under Wine. Says which suites it could not run and why, never counts them as passed, and ends
+# with one summary line.
 set -uo pipefail
 # shellcheck source=scripts/common.sh
 source "$(dirname "$0")/common.sh"
@@ -55,6 +56,12 @@ for build in windows windows64; do
   run_suite "$build static checks" --test-dir "build/$build/tests/static"
   count_suite "$build static checks"
 done
+
+# The release made from one clean build of each release preset, signed with a throw-away
+# certificate: its signatures, zips and manifests. Its closing line is in ctest's words.
+suite="release signing and manifests"
+python3 tests/release/check_release.py >"$logs/$suite.log" 2>&1
+count_suite "$suite"
 
 # The end-to-end suites of the builds this machine runs, side by side: their long escalations
 # mostly sleep.
