@@ -6,31 +6,40 @@ namespace halvik {
 // Close request and grace period; then, only while the title remains and the process still owns
 // a window, the forced end and a second grace period.
 void HalvikForm::runEscalation() {
-  fCloseApp(run_.TargetWindow);
+  trace_.closeRequest(run_.TargetWindow, fCloseApp(run_.TargetWindow));
   if (titleGoneWithinGracePeriod()) {
     run_.Outcome = OutcomeClosed;
     return;
   }
   // A handle with its top bit set counts as no window, as in every "greater than 0" below. A
   // search that fails counts as "no window": the process is then left alone.
-  if (passOverTest([&] { return InstanceToWnd(run_.TargetProcess) <= 0; })) {
+  if (passOverTest([&] { return traceProcessWindow() <= 0; })) {
     run_.Outcome = OutcomeProcessWindowGone;
     return;
   }
 
-  // Without a hold the ID may name another process by now, which is never ended. The forced end's
-  // result is not needed: the poll tells.
-  if (run_.TargetHold && mayEndProcess(platform_, run_.TargetProcess, run_.NamedBy)) {
-    Kill(run_.TargetProcess);
-  }
+  // The forced end's result is not needed: the poll tells.
+  trace_.forcedEnd(run_.TargetProcess, attemptForcedEnd());
   if (titleGoneWithinGracePeriod()) {
     run_.Outcome = OutcomeKilled;
     return;
   }
   // A search that fails counts as "still a window": the forced end is not claimed to have worked.
-  run_.Outcome = passOverTest([&] { return InstanceToWnd(run_.TargetProcess) > 0; })
+  run_.Outcome = passOverTest([&] { return traceProcessWindow() > 0; })
                      ? OutcomeKillFailed
                      : OutcomeKilledTitleRemains;
+}
+
+// Without a hold the ID may name another process by now, which is never ended.
+ForcedEnd HalvikForm::attemptForcedEnd() {
+  if (!run_.TargetHold) return ForcedEnd::refusedBy("process not held");
+  const char* rule = sparingRule(platform_, run_.TargetProcess, run_.NamedBy);
+  return rule ? ForcedEnd::refusedBy(rule) : Kill(run_.TargetProcess);
+}
+
+// The process's first window, as InstanceToWnd finds it, written to the trace.
+WindowHandle HalvikForm::traceProcessWindow() {
+  return trace_.processWindow(run_.TargetProcess, InstanceToWnd(run_.TargetProcess));
 }
 
 bool HalvikForm::titleGoneWithinGracePeriod() {

@@ -15,13 +15,15 @@ bool requestClose(Platform& platform, WindowHandle window) {
 // The ended process keeps the exit code read just before, 259 (STILL_ACTIVE) for a running one. A
 // process whose exit code reads 0 is left alone, and so is this program's own process: ending it
 // would lose the final report.
-bool endProcess(Platform& platform, ProcessId process) {
-  if (process == platform.currentProcessId()) return false;
+ForcedEnd endProcess(Platform& platform, ProcessId process) {
+  if (process == platform.currentProcessId()) return ForcedEnd::refusedBy("own process");
   const auto opened = platform.openProcess(process);
-  if (!opened) return false;
+  if (!opened) return ForcedEnd::failed("OpenProcess", platform.lastError());
   const auto exitCode = opened->exitCode();
-  if (!exitCode || *exitCode == 0) return false;
-  return opened->terminate(*exitCode);
+  if (!exitCode) return ForcedEnd::failed("GetExitCodeProcess", platform.lastError());
+  if (*exitCode == 0) return ForcedEnd::refusedBy("exit code 0");
+  if (!opened->terminate(*exitCode)) return ForcedEnd::failed("TerminateProcess", platform.lastError());
+  return ForcedEnd::done();
 }
 
 namespace {
@@ -41,10 +43,12 @@ bool isFrameHost(const std::wstring& imagePath) {
 // window may be one of many that the process shows for others: the shell, whose folder windows
 // share a process with the taskbar and the desktop, and the frame host that shows every Store
 // app's window. The run then goes on as after a refused end.
-bool mayEndProcess(Platform& platform, ProcessId process, TargetNaming naming) {
-  if (platform.mayBeCritical(process)) return false;
-  if (naming == TargetNaming::ByProcessId) return true;
-  return process != platform.shellProcess() && !isFrameHost(platform.processImagePath(process));
+const char* sparingRule(Platform& platform, ProcessId process, TargetNaming naming) {
+  if (platform.mayBeCritical(process)) return "critical process";
+  if (naming == TargetNaming::ByProcessId) return nullptr;
+  if (process == platform.shellProcess()) return "shell, reached by title";
+  if (isFrameHost(platform.processImagePath(process))) return "frame host, reached by title";
+  return nullptr;
 }
 
 }  // namespace halvik

@@ -9,7 +9,8 @@ namespace halvik {
 // not cut the application's grace period short. Only a wait that cannot be made leaves the poll
 // early, with that failure, and timer still holding its object.
 std::int16_t pollUntilTitleGone(Platform& platform, std::unique_ptr<CWaitNDispatch>& timer,
-                                const std::wstring& title) {
+                                const std::wstring& title,
+                                const std::function<void(const PollRound&)>& observeRound) {
   timer = std::make_unique<CWaitNDispatch>(platform);
   std::int16_t titleGone = 0;
   for (std::int16_t round = 1; round <= MaxWaitRounds; ++round) {
@@ -18,9 +19,12 @@ std::int16_t pollUntilTitleGone(Platform& platform, std::unique_ptr<CWaitNDispat
     bool titlePresent = true;
     try {
       titlePresent = findTitledWindow(platform, title, unusedClass) != 0;
-    } catch (const Failure&) {
+    } catch (const Failure& failure) {
       // Passed over for this round: the title counts as present.
+      observeRound({round, true, &failure});
+      continue;
     }
+    observeRound({round, titlePresent, nullptr});
     if (!titlePresent) {
       titleGone = 1;
       break;

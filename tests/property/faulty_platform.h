@@ -113,6 +113,7 @@ class FaultyPlatform : public Platform {
     return desktop_.processImagePath(process);
   }
   ProcessId currentProcessId() override { return desktop_.currentProcessId(); }
+  std::uint32_t lastError() override { return desktop_.lastError(); }
   std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override {
     auto held = fails(FaultKind::Truthful) ? nullptr : desktop_.holdProcess(process);
     seen.holdRefused = held == nullptr;
@@ -128,6 +129,7 @@ class FaultyPlatform : public Platform {
   bool messageWaiting() override { return desktop_.messageWaiting(); }
   void dispatchAllMessages() override { desktop_.dispatchAllMessages(); }
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+  void trace(const std::string& line) override { desktop_.trace(line); }
 
   void observeTermination(ProcessId process, std::uint32_t exitCode);
   Observations seen;

@@ -107,6 +107,8 @@ class SimDesktop : public Platform {
   std::vector<WindowHandle> closeRequests;
   std::vector<Termination> terminations;
   SimHost host;
+  std::vector<std::string> traceLines;  // as the program handed them to the trace
+  std::uint32_t lastErrorCode = 0;      // set by the calls below that fail
 
   // Platform
   std::wstring commandLine() override { return commandLineText; }
@@ -123,6 +125,7 @@ class SimDesktop : public Platform {
   bool windowExists(WindowHandle handle) override;
   void postClose(WindowHandle handle) override;
   ProcessId currentProcessId() override { return ownProcessId; }
+  std::uint32_t lastError() override { return lastErrorCode; }
   std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;
   std::unique_ptr<HeldProcess> holdProcess(ProcessId id) override;
   bool mayBeCritical(ProcessId id) override { return process(id).critical; }
@@ -133,6 +136,7 @@ class SimDesktop : public Platform {
   bool messageWaiting() override { return !queue_.empty(); }
   void dispatchAllMessages() override;
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+  void trace(const std::string& line) override { traceLines.push_back(line); }
 
   // Runs the timeline up to the deadline; stops early when the event is signalled or, unless told
   // otherwise, when input arrives for the program.
