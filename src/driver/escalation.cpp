@@ -25,9 +25,8 @@ void HalvikForm::runEscalation() {
     return;
   }
   // A search that fails counts as "still a window": the forced end is not claimed to have worked.
-  run_.Outcome = passOverTest([&] { return traceProcessWindow() > 0; })
-                     ? OutcomeKillFailed
-                     : OutcomeKilledTitleRemains;
+  run_.Outcome = passOverTest([&] { return traceProcessWindow() > 0; }) ? OutcomeKillFailed
+                                                                        : OutcomeKilledTitleRemains;
 }
 
 // Without a hold the ID may name another process by now, which is never ended.

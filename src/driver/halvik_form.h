@@ -57,7 +57,8 @@ class HalvikForm {
   }
   template <typename Test>
   bool passOverTest(Test&& test) {
-    return halvik::passOverTest(test, [this](const Failure& failure) { trace_.passedOver(failure); });
+    return halvik::passOverTest(test,
+                                [this](const Failure& failure) { trace_.passedOver(failure); });
   }
 
   Platform& platform_;

@@ -91,10 +91,10 @@ bool RunTrace::closeRequest(WindowHandle window, bool stillExists) {
 }
 
 void RunTrace::pollRound(const PollRound& round) {
-  const std::string verdict = round.searchFailure
-                                  ? "title counts as present, the search failed: " +
-                                        failureText(*round.searchFailure)
-                                  : (round.titlePresent ? "title present" : "title gone");
+  const std::string verdict =
+      round.searchFailure
+          ? "title counts as present, search passed over: " + failureText(*round.searchFailure)
+          : (round.titlePresent ? "title present" : "title gone");
   write("poll round " + std::to_string(round.round) + ": " + verdict);
 }
 
@@ -106,7 +106,8 @@ WindowHandle RunTrace::processWindow(ProcessId process, WindowHandle window) {
 
 void RunTrace::forcedEnd(ProcessId process, const ForcedEnd& end) {
   std::string result = "done";
-  if (end.result == ForcedEnd::Result::Refused) result = "refused by rule: " + std::string(end.rule);
+  if (end.result == ForcedEnd::Result::Refused)
+    result = "refused by rule: " + std::string(end.rule);
   if (end.result == ForcedEnd::Result::Failed) {
     result = "failed: " + std::string(end.rule) + " error " + std::to_string(end.error);
   }

@@ -22,7 +22,8 @@ ForcedEnd endProcess(Platform& platform, ProcessId process) {
   const auto exitCode = opened->exitCode();
   if (!exitCode) return ForcedEnd::failed("GetExitCodeProcess", platform.lastError());
   if (*exitCode == 0) return ForcedEnd::refusedBy("exit code 0");
-  if (!opened->terminate(*exitCode)) return ForcedEnd::failed("TerminateProcess", platform.lastError());
+  if (!opened->terminate(*exitCode))
+    return ForcedEnd::failed("TerminateProcess", platform.lastError());
   return ForcedEnd::done();
 }
 
