@@ -71,6 +71,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   neverShowAFailure();
   halvik::win32::Win32Platform platform;
   const UINT status = runForm(platform);
+  // The last lines of the trace were queued a moment ago; a stalled viewer costs this moment only.
+  platform.finishTrace();
   // The host has been released and its call thread ended or left behind, within the call limit.
   // What remains of host code in the process may still hold an ordinary exit for good: ExitProcess
   // first takes the loader lock, which a thread unloading the host's DLL may hold forever (COM's

@@ -8,40 +8,47 @@ namespace halvik {
 // is claimed: after one that was refused, skipped or failed, the second grace period tells what
 // the application did by itself, read as for a process that was not ended.
 void HalvikForm::runEscalation() {
-  fCloseApp(run_.TargetWindow);
+  trace_.closeRequest(run_.TargetWindow, fCloseApp(run_.TargetWindow));
   if (titleGoneWithinGracePeriod()) {
     run_.Outcome = OutcomeClosed;
     return;
   }
   // A handle with its top bit set counts as no window, as in the "greater than 0" below. A search
   // that fails counts as "no window": the process is then left alone.
-  if (passOverTest([&] { return InstanceToWnd(run_.TargetProcess) <= 0; })) {
+  if (passOverTest([&] { return traceProcessWindow() <= 0; })) {
     run_.Outcome = OutcomeProcessWindowGone;
     return;
   }
 
-  // Without a hold the ID may name another process by now, which is never ended.
-  const bool ended = run_.TargetHold &&
-                     mayEndProcess(platform_, run_.TargetProcess, run_.NamedBy) &&
-                     Kill(run_.TargetProcess);
+  const ForcedEnd end = attemptForcedEnd();
+  trace_.forcedEnd(run_.TargetProcess, end);
+  const bool ended = static_cast<bool>(end);
   if (titleGoneWithinGracePeriod()) {
     run_.Outcome = ended ? OutcomeKilled : OutcomeClosed;
     return;
   }
   // A search that fails counts as "still a window": the forced end is not claimed to have worked.
-  if (passOverTest([&] { return InstanceToWnd(run_.TargetProcess) > 0; })) {
+  if (passOverTest([&] { return traceProcessWindow() > 0; })) {
     run_.Outcome = OutcomeKillFailed;
   } else {
     run_.Outcome = ended ? OutcomeKilledTitleRemains : OutcomeProcessWindowGone;
   }
 }
 
-bool HalvikForm::titleGoneWithinGracePeriod() {
-  // A poll that fails (its wait could not be made to wait) tells nothing, so the title counts as
-  // still present: the run goes on to the next stage rather than claiming the window closed.
-  std::int16_t gone = 0;
-  passOver([&] { gone = waitForNoWindow(run_.TargetTitle); });
-  return gone == 1;
+// Without a hold the ID may name another process by now, which is never ended.
+ForcedEnd HalvikForm::attemptForcedEnd() {
+  if (!run_.TargetHold) return ForcedEnd::refusedBy("process not held");
+  const char* rule = sparingRule(platform_, run_.TargetProcess, run_.NamedBy);
+  return rule ? ForcedEnd::refusedBy(rule) : Kill(run_.TargetProcess);
 }
+
+// The process's first window, as InstanceToWnd finds it, written to the trace.
+WindowHandle HalvikForm::traceProcessWindow() {
+  return trace_.processWindow(run_.TargetProcess, InstanceToWnd(run_.TargetProcess));
+}
+
+// The poll passes over its own failures: a search that fails counts as the title present, and a
+// round whose wait cannot be made is waited out all the same.
+bool HalvikForm::titleGoneWithinGracePeriod() { return waitForNoWindow(run_.TargetTitle) == 1; }
 
 }  // namespace halvik

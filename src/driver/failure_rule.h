@@ -5,24 +5,25 @@
 namespace halvik {
 
 // The run's one failure rule: a step that fails is abandoned where it stands (whatever it was to
-// set keeps its value) and the run goes on with the next step. Nothing is shown or logged: the
-// host variable is the program's only report.
-template <typename Step>
-void passOver(Step&& step) {
+// set keeps its value) and the run goes on with the next step. Nothing is shown: the host variable
+// is the program's only report. The failure goes to passedOver, which writes it to the run's trace.
+template <typename Step, typename PassedOver>
+void passOver(Step&& step, PassedOver&& passedOver) {
   try {
     step();
-  } catch (const Failure&) {
-    // Passed over by design.
+  } catch (const Failure& failure) {
+    passedOver(failure);
   }
 }
 
 // The same rule for the test of a conditional step: a test that fails counts as passed, so the
 // run goes on with the conditional's "then" branch.
-template <typename Test>
-bool passOverTest(Test&& test) {
+template <typename Test, typename PassedOver>
+bool passOverTest(Test&& test, PassedOver&& passedOver) {
   try {
     return test();
-  } catch (const Failure&) {
+  } catch (const Failure& failure) {
+    passedOver(failure);
     return true;
   }
 }

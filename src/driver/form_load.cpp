@@ -10,12 +10,14 @@ void HalvikForm::Form_Load() {
       splitArgumentText(argumentText(platform_.commandLine(), platform_.programPath()));
   run_.Target = arguments.Target;
   run_.VariableName = arguments.VariableName;
+  trace_.arguments(arguments);
 
   run_.Outcome = run_.Target.empty() ? OutcomeNoTarget : OutcomeStarted;
   if (!run_.VariableName.empty()) reportStart();
 
   if (run_.Outcome == OutcomeStarted) {
     resolveTarget();
+    trace_.target(run_);
     if (run_.TargetWindow == 0) {
       run_.Outcome = OutcomeNotFound;
     } else {
@@ -24,6 +26,7 @@ void HalvikForm::Form_Load() {
     }
   }
 
+  trace_.outcome(run_.Outcome);
   if (!run_.VariableName.empty()) reportOutcome();
   run_.HostObject.reset();
   run_.TargetHold.reset();
@@ -59,7 +62,9 @@ void HalvikForm::resolveTarget() {
 // could not have been ended anyway, unless it is already gone.
 void HalvikForm::holdTargetProcess() {
   run_.TargetHold = platform_.holdProcess(run_.TargetProcess);
+  const bool taken = run_.TargetHold != nullptr;
   if (platform_.owningProcess(run_.TargetWindow) != run_.TargetProcess) run_.TargetHold.reset();
+  trace_.hold(run_, taken);
 }
 
 }  // namespace halvik

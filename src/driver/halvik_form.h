@@ -4,7 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "driver/failure_rule.h"
 #include "driver/run_state.h"
+#include "driver/run_trace.h"
 #include "platform/platform.h"
 #include "wait/c_wait_n_dispatch.h"
 #include "window_ops/window_ops.h"
@@ -15,7 +17,7 @@ namespace halvik {
 // whole job. The operations below are the run's vocabulary; each calls into its own floor.
 class HalvikForm {
  public:
-  explicit HalvikForm(Platform& platform) : platform_(platform) {}
+  explicit HalvikForm(Platform& platform) : platform_(platform), trace_(platform) {}
 
   // Splits the argument text, resolves the target, runs the escalation and reports to the host.
   void Form_Load();
@@ -28,9 +30,10 @@ class HalvikForm {
     return firstWindowOfProcess(platform_, target_pid);
   }
   bool fCloseApp(const WindowHandle& hwnd) { return requestClose(platform_, hwnd); }
-  bool Kill(ProcessId lProcessID) { return endProcess(platform_, lProcessID); }
+  ForcedEnd Kill(ProcessId lProcessID) { return endProcess(platform_, lProcessID); }
   std::int16_t waitForNoWindow(const std::wstring& Title) {
-    return pollUntilTitleGone(platform_, timer, Title);
+    return pollUntilTitleGone(platform_, timer, Title,
+                              [this](const PollRound& round) { trace_.pollRound(round); });
   }
 
  private:
@@ -41,12 +44,26 @@ class HalvikForm {
   void holdTargetProcess();
   void runEscalation();
   bool titleGoneWithinGracePeriod();
+  ForcedEnd attemptForcedEnd();
+  WindowHandle traceProcessWindow();
   void reportStart();
   void reportOutcome();
   HostAutomation& host();
 
+  // The failure rule (failure_rule.h), with each failure passed over written to the trace.
+  template <typename Step>
+  void passOver(Step&& step) {
+    halvik::passOver(step, [this](const Failure& failure) { trace_.passedOver(failure); });
+  }
+  template <typename Test>
+  bool passOverTest(Test&& test) {
+    return halvik::passOverTest(test,
+                                [this](const Failure& failure) { trace_.passedOver(failure); });
+  }
+
   Platform& platform_;
   RunState run_;
+  RunTrace trace_;
   // The wait of the poll under way. Nothing here handles its OnTimer event.
   std::unique_ptr<CWaitNDispatch> timer;
 };

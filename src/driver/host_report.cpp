@@ -7,6 +7,15 @@ namespace {
 const wchar_t* const HostProgId = L"homeseer.application";
 const wchar_t* const NameNotFound = L"Name not found";
 constexpr std::uint32_t ObjectRequiredError = 0x800A01A8;
+const std::string Done = "done";
+
+// One host call under the failure rule, written to the trace with what it answered or with its
+// failure.
+template <typename Call>
+void callHost(RunTrace& trace, const std::string& call, Call&& makeCall) {
+  passOver([&] { trace.hostCall(call, makeCall()); },
+           [&](const Failure& failure) { trace.hostCallFailed(call, failure); });
+}
 
 }  // namespace
 
@@ -14,18 +23,35 @@ constexpr std::uint32_t ObjectRequiredError = 0x800A01A8;
 // exists. Writing to a variable that does not exist yet fails and is passed over; the final
 // report creates it.
 void HalvikForm::reportStart() {
-  passOver([&] { run_.HostObject = platform_.createObject(HostProgId); });
-  passOver([&] { host().SaveVar(run_.VariableName, run_.Outcome); });
+  callHost(trace_, hostCallText("CreateObject", HostProgId), [&] {
+    run_.HostObject = platform_.createObject(HostProgId);
+    return Done;
+  });
+  callHost(trace_, hostCallText("SaveVar", run_.VariableName, run_.Outcome), [&] {
+    host().SaveVar(run_.VariableName, run_.Outcome);
+    return Done;
+  });
 }
 
-// Report point B: the final outcome, creating the variable when the host does not know it.
+// Report point B: the final outcome, creating the variable when the host does not know it, or
+// cannot tell.
 void HalvikForm::reportOutcome() {
-  const bool variableMissing = passOverTest([&] {
+  bool variableMissing = true;
+  callHost(trace_, hostCallText("GetVar", run_.VariableName), [&] {
     const auto answer = host().GetVar(run_.VariableName);
-    return answer.has_value() && *answer == NameNotFound;
+    variableMissing = answer.has_value() && *answer == NameNotFound;
+    return answer ? traceQuoted(*answer) : "no text";
   });
-  if (variableMissing) passOver([&] { host().CreateVar(run_.VariableName); });
-  passOver([&] { host().SaveVar(run_.VariableName, run_.Outcome); });
+  if (variableMissing) {
+    callHost(trace_, hostCallText("CreateVar", run_.VariableName), [&] {
+      host().CreateVar(run_.VariableName);
+      return Done;
+    });
+  }
+  callHost(trace_, hostCallText("SaveVar", run_.VariableName, run_.Outcome), [&] {
+    host().SaveVar(run_.VariableName, run_.Outcome);
+    return Done;
+  });
 }
 
 HostAutomation& HalvikForm::host() {

@@ -115,6 +115,8 @@ class Platform {
   virtual LaunchingConsole launchingConsole() = 0;
 
   virtual ProcessId currentProcessId() = 0;
+  // The system's error code of the last call on this thread that failed, read right after it.
+  virtual std::uint32_t lastError() = 0;
   // Opens the process with all access rights; null when it cannot be opened.
   virtual std::unique_ptr<OpenedProcess> openProcess(ProcessId process) = 0;
   // Holds the process with the least access that keeps its ID; null when it cannot be held (no
@@ -138,6 +140,10 @@ class Platform {
 
   // Activates an automation object by its programmatic identifier; throws Failure.
   virtual std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) = 0;
+
+  // Hands one line of the run's trace (printable ASCII) to the system's debug-output stream and
+  // returns at once, whoever listens there and however slowly: the line may be dropped instead.
+  virtual void trace(const std::string& line) = 0;
 };
 
 }  // namespace halvik

@@ -19,13 +19,17 @@ bool requestClose(Platform& platform, WindowHandle window) {
 // would lose the final report. A critical system process is never ended, however it was named: its
 // end stops Windows (the system's own task killer refuses it too). It is asked on the handle that
 // would end it, which carries every right the question needs.
-bool endProcess(Platform& platform, ProcessId process) {
-  if (process == platform.currentProcessId()) return false;
+ForcedEnd endProcess(Platform& platform, ProcessId process) {
+  if (process == platform.currentProcessId()) return ForcedEnd::refusedBy("own process");
   const auto opened = platform.openProcess(process);
-  if (!opened || opened->mayBeCritical()) return false;
+  if (!opened) return ForcedEnd::failed("OpenProcess", platform.lastError());
+  if (opened->mayBeCritical()) return ForcedEnd::refusedBy("critical process");
   const auto exitCode = opened->exitCode();
-  if (!exitCode || *exitCode == 0) return false;
-  return opened->terminate(*exitCode);
+  if (!exitCode) return ForcedEnd::failed("GetExitCodeProcess", platform.lastError());
+  if (*exitCode == 0) return ForcedEnd::refusedBy("exit code 0");
+  if (!opened->terminate(*exitCode))
+    return ForcedEnd::failed("TerminateProcess", platform.lastError());
+  return ForcedEnd::done();
 }
 
 namespace {
@@ -62,12 +66,15 @@ std::wstring lowerCaseImageName(const std::wstring& imagePath) {
 // be a bystander that shows the window for others: the shell's processes are never ended for a
 // title, and neither is a process whose program cannot be told, which may be one of them. The run
 // then goes on as after a refused end.
-bool mayEndProcess(Platform& platform, ProcessId process, TargetNaming naming) {
-  if (naming == TargetNaming::ByProcessId) return true;
-  if (process == platform.shellProcess()) return false;
+const char* sparingRule(Platform& platform, ProcessId process, TargetNaming naming) {
+  if (naming == TargetNaming::ByProcessId) return nullptr;
+  if (process == platform.shellProcess()) return "shell, reached by title";
   const std::wstring image = lowerCaseImageName(platform.processImagePath(process));
-  return !image.empty() &&
-         std::find(std::begin(ShellImages), std::end(ShellImages), image) == std::end(ShellImages);
+  if (image.empty()) return "program unknown, reached by title";
+  if (std::find(std::begin(ShellImages), std::end(ShellImages), image) != std::end(ShellImages)) {
+    return "process of the shell, reached by title";
+  }
+  return nullptr;
 }
 
 }  // namespace halvik

@@ -1,5 +1,7 @@
 #include "window_ops/window_ops.h"
 
+#include <optional>
+
 #include "platform/failure.h"
 
 namespace halvik {
@@ -10,24 +12,31 @@ namespace halvik {
 // could not be created): the round is waited out without it, messages dispatched, and the next
 // round tries a new wait object, since the failed one stays waiting for good.
 std::int16_t pollUntilTitleGone(Platform& platform, std::unique_ptr<CWaitNDispatch>& timer,
-                                const std::wstring& title) {
+                                const std::wstring& title,
+                                const std::function<void(const PollRound&)>& observeRound) {
   timer = std::make_unique<CWaitNDispatch>(platform);
   std::int16_t titleGone = 0;
   for (std::int16_t round = 1; round <= MaxWaitRounds; ++round) {
     const Ticks roundDue = platform.monotonicTime() + WaitRoundMilliseconds * TicksPerMillisecond;
+    std::optional<Failure> waitFailure;
     try {
       timer->Wait(WaitRoundMilliseconds);
-    } catch (const Failure&) {
+    } catch (const Failure& failure) {
+      waitFailure = failure;
       dispatchMessagesUntil(platform, roundDue);
       timer = std::make_unique<CWaitNDispatch>(platform);
     }
+    const Failure* const waitFailed = waitFailure ? &*waitFailure : nullptr;
     std::wstring unusedClass;
     bool titlePresent = true;
     try {
       titlePresent = findTitledWindow(platform, title, unusedClass) != 0;
-    } catch (const Failure&) {
+    } catch (const Failure& failure) {
       // Passed over for this round: the title counts as present.
+      observeRound({round, true, &failure, waitFailed});
+      continue;
     }
+    observeRound({round, titlePresent, nullptr, waitFailed});
     if (!titlePresent) {
       titleGone = 1;
       break;

@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/failure.h"
 #include "platform/platform.h"
 #include "wait/c_wait_n_dispatch.h"
 
@@ -38,26 +40,50 @@ std::wstring windowClassName(Platform& platform, WindowHandle window);
 // Posts the close request and returns at once; true while the window still exists right after it.
 bool requestClose(Platform& platform, WindowHandle window);
 
-// Asks the system to end the process and does not wait for it; true when the system accepted. A
-// critical process is never asked to end.
-bool endProcess(Platform& platform, ProcessId process);
+// What came of a forced end: the system accepted it, one of the program's rules refused it (named
+// by rule), or a system call failed (named by call, with the system's error code). True when done.
+struct ForcedEnd {
+  enum class Result { Done, Refused, Failed };
+  Result result = Result::Done;
+  const char* rule = "";  // the refusing rule, or the call that failed
+  std::uint32_t error = 0;
 
-// Whether the process may be ended by force. A process named by its ID is the user's explicit
-// choice; one reached through a window title may be the shell or another that shows windows for
-// others, and is spared when its program cannot be told.
+  static ForcedEnd done() { return {}; }
+  static ForcedEnd refusedBy(const char* rule) { return {Result::Refused, rule, 0}; }
+  static ForcedEnd failed(const char* call, std::uint32_t error) {
+    return {Result::Failed, call, error};
+  }
+  explicit operator bool() const { return result == Result::Done; }
+};
+
+// Asks the system to end the process and does not wait for it. A critical process is never asked.
+ForcedEnd endProcess(Platform& platform, ProcessId process);
+
+// The rule that spares the process from the forced end; null when none does. A process named by
+// its ID is the user's explicit choice; one reached through a window title may be the shell or
+// another that shows windows for others, and is spared when its program cannot be told.
 enum class TargetNaming { ByTitle, ByProcessId };
-bool mayEndProcess(Platform& platform, ProcessId process, TargetNaming naming);
+const char* sparingRule(Platform& platform, ProcessId process, TargetNaming naming);
 
 // Disappearance poll (disappearance_poll.cpp).
 
 constexpr std::int16_t MaxWaitRounds = 50;
 constexpr std::int32_t WaitRoundMilliseconds = 1000;
 
+// What one round of the poll saw. A search that failed counts as the title present.
+struct PollRound {
+  std::int16_t round;
+  bool titlePresent;
+  const Failure* searchFailure;  // null when the search worked
+  const Failure* waitFailure;    // null when the round's wait was made
+};
+
 // Waits a round of one second at a time, dispatching messages, until no top-level window carries
 // the title: 1 then, 0 when one still does after the last round. The round's wait object is held
-// in timer for the length of the poll; a round whose wait cannot be made is waited out without
-// it, and the next round gets a new one.
+// in timer for the length of the poll, and each round's verdict goes to the observer. A round whose
+// wait cannot be made is waited out without it, and the next round gets a new one.
 std::int16_t pollUntilTitleGone(Platform& platform, std::unique_ptr<CWaitNDispatch>& timer,
-                                const std::wstring& title);
+                                const std::wstring& title,
+                                const std::function<void(const PollRound&)>& observeRound);
 
 }  // namespace halvik

@@ -118,7 +118,10 @@ std::vector<WindowHandle> FaultyPlatform::topLevelWindows() {
 }
 
 CreatedEvent FaultyPlatform::createEvent() {
-  if (fails(FaultKind::EventRefused)) return {nullptr, NoSystemResources};
+  if (fails(FaultKind::EventRefused)) {
+    ++seen.eventsRefused;
+    return {nullptr, NoSystemResources};
+  }
   if (desktop_.eventsOpen() > 0) ++seen.overlappingWaits;
   auto created = desktop_.createEvent();
   if (created.event) created.event = std::make_unique<FaultyEvent>(*this, std::move(created.event));

@@ -39,6 +39,7 @@ struct Observations {
   bool holdRefused = false;                   // the forced end is then reached but makes no call
   std::vector<TerminationSeen> terminations;  // requested, accepted or not
   int waitsBegun = 0;
+  int eventsRefused = 0;
   int waitsEnded = 0;  // their event signalled (Cancel, then OnTimer) and then closed
   int overlappingWaits = 0;
 };
@@ -116,6 +117,7 @@ class FaultyPlatform : public Platform {
     forcedEndReached();
     return desktop_.currentProcessId();
   }
+  std::uint32_t lastError() override { return desktop_.lastError(); }
   std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override {
     auto held = fails(FaultKind::Truthful) ? nullptr : desktop_.holdProcess(process);
     seen.holdRefused = held == nullptr;
@@ -132,6 +134,7 @@ class FaultyPlatform : public Platform {
   bool messageWaiting() override { return desktop_.messageWaiting(); }
   void dispatchAllMessages() override { desktop_.dispatchAllMessages(); }
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+  void trace(const std::string& line) override { desktop_.trace(line); }
 
   void observeTermination(ProcessId process, std::uint32_t exitCode);
   Observations seen;

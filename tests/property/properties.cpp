@@ -69,6 +69,21 @@ std::vector<std::wstring> expectedHostCalls(const sim::RunResult& run, bool vari
   return calls;
 }
 
+std::size_t countStarting(const std::vector<std::string>& lines, const std::string& prefix) {
+  return static_cast<std::size_t>(
+      std::count_if(lines.begin(), lines.end(),
+                    [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
+}
+
+bool anyContains(const std::vector<std::string>& lines, const std::string& text) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+bool printableAscii(const std::string& line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return c >= ' ' && c <= '~'; });
+}
+
 // Every property, stated once. With a call made to fail, each still holds, with the failure rule's
 // consequences where they are named: a window search that fails as the outcome is decided counts
 // as "no window" before the forced end and as "still a window" after it.
@@ -178,6 +193,49 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
     expect(decidedBlind || ownsParentlessWindow(atEnd, run.targetProcess),
            "-2: the process still owns a parentless top-level window at the end");
   }
+
+  // The trace tells each decision once, in printable ASCII, and every failure passed over.
+  const auto& lines = desktop.traceLines;
+  const bool ending = outcome == OutcomeKilled || outcome == OutcomeKilledTitleRemains ||
+                      outcome == OutcomeKillFailed;
+  const auto outcomeLine =
+      std::find(lines.begin(), lines.end(), "outcome: " + std::to_string(outcome));
+  expect(std::all_of(lines.begin(), lines.end(), printableAscii),
+         "every trace line is printable ASCII");
+  expect(!lines.empty() && lines[0].rfind("arguments: target \"", 0) == 0 &&
+             countStarting(lines, "arguments: ") == 1,
+         "the trace begins with the argument text as split");
+  expect(countStarting(lines, "target named by ") == (run.target.empty() ? 0u : 1u) &&
+             (run.target.empty() ||
+              anyContains(lines, ", process " + std::to_string(run.targetProcess) + ", title ")),
+         "a target is traced once, with its process");
+  expect(countStarting(lines, "close request: ") == closes.size(), "the close request is traced");
+  expect(countStarting(lines, "poll round ") ==
+             static_cast<std::size_t>(seen.waitsBegun + seen.eventsRefused),
+         "each round of a poll is traced");
+  expect(countStarting(lines, "forced end of process ") == (ending ? 1u : 0u) ||
+             (outcome >= OutcomeClosed && countStarting(lines, "forced end of process ") == 1),
+         "the forced end is traced once when the outcome follows it, and never before a close "
+         "request");
+  const auto forcedEnd = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.rfind("forced end of process ", 0) == 0;
+  });
+  const std::string endResult =
+      forcedEnd == lines.end() ? "" : forcedEnd->substr(forcedEnd->find(": ") + 2);
+  expect((endResult == "done" || endResult.rfind("failed: TerminateProcess", 0) == 0) ==
+             !seen.terminations.empty(),
+         "the forced end is traced as done or as failed by the system exactly when it was asked of "
+         "the system");
+  expect(countStarting(lines, "outcome: ") == 1 && outcomeLine != lines.end() &&
+             std::all_of(outcomeLine + 1, lines.end(),
+                         [](const std::string& line) { return line.rfind("host: ", 0) == 0; }),
+         "the outcome is traced once, followed only by the final report's host calls");
+  expect(run.variableName.empty() == (countStarting(lines, "host: ") == 0),
+         "host calls are traced exactly when there is a variable");
+  expect(
+      !seen.injected || seen.injected == FaultKind::Truthful || anyContains(lines, "passed over: "),
+      "a failure passed over is traced");
+  expect(lines.size() <= 2 * MaxWaitRounds + 16, "nothing is traced per window searched");
 
   // The host hears the truth, and only when a variable was given.
   const auto& hostCalls = desktop.host.calls;

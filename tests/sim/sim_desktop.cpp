@@ -11,6 +11,8 @@ namespace halvik::sim {
 namespace {
 
 constexpr std::uint32_t HostCallFailed = 0x80004005;  // E_FAIL
+constexpr std::uint32_t AccessDenied = 5;             // ERROR_ACCESS_DENIED
+constexpr std::uint32_t InvalidParameter = 87;        // ERROR_INVALID_PARAMETER: no such process
 
 // An ended process that nothing holds is gone from the system: its ID may be given to another.
 bool isGone(const SimProcess& process) {
@@ -33,7 +35,10 @@ class SimOpenedProcess : public OpenedProcess {
   bool terminate(std::uint32_t exitCode) override {
     desktop_.terminations.push_back({id_, exitCode});
     const SimProcess& process = desktop_.process(id_);
-    if (!process.acceptsTermination || process.exitCode != StillActive) return false;
+    if (!process.acceptsTermination || process.exitCode != StillActive) {
+      desktop_.lastErrorCode = AccessDenied;
+      return false;
+    }
     // Captures by value: the opened process is gone long before the process ends.
     desktop_.at(desktop_.now() + process.endDelay,
                 [desktop = &desktop_, id = id_, exitCode] { desktop->endProcess(id, exitCode); });
@@ -318,7 +323,10 @@ void SimDesktop::postClose(WindowHandle handle) {
 
 std::unique_ptr<OpenedProcess> SimDesktop::openProcess(ProcessId id) {
   const auto known = processes_.find(id);
-  if (known == processes_.end() || !known->second.canOpen) return nullptr;
+  if (known == processes_.end() || !known->second.canOpen) {
+    lastErrorCode = known == processes_.end() ? InvalidParameter : AccessDenied;
+    return nullptr;
+  }
   return std::make_unique<SimOpenedProcess>(*this, id);
 }
 

@@ -108,6 +108,8 @@ class SimDesktop : public Platform {
   std::vector<WindowHandle> closeRequests;
   std::vector<Termination> terminations;
   SimHost host;
+  std::vector<std::string> traceLines;  // as the program handed them to the trace
+  std::uint32_t lastErrorCode = 0;      // set by the calls below that fail
 
   // Platform
   std::wstring commandLine() override { return commandLineText; }
@@ -125,6 +127,7 @@ class SimDesktop : public Platform {
   void postClose(WindowHandle handle) override;
   LaunchingConsole launchingConsole() override { return console; }
   ProcessId currentProcessId() override { return ownProcessId; }
+  std::uint32_t lastError() override { return lastErrorCode; }
   std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;
   std::unique_ptr<HeldProcess> holdProcess(ProcessId id) override;
   ProcessId shellProcess() override { return shell; }
@@ -135,6 +138,7 @@ class SimDesktop : public Platform {
   bool messageWaiting() override { return !queue_.empty(); }
   void dispatchAllMessages() override;
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+  void trace(const std::string& line) override { traceLines.push_back(line); }
 
   // Runs the timeline up to the deadline; stops early when the event is signalled or, unless told
   // otherwise, when input arrives for the program.

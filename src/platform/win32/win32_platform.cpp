@@ -208,6 +208,8 @@ ProcessId Win32Platform::currentProcessId() {
   return static_cast<ProcessId>(GetCurrentProcessId());
 }
 
+std::uint32_t Win32Platform::lastError() { return GetLastError(); }
+
 std::unique_ptr<OpenedProcess> Win32Platform::openProcess(ProcessId process) {
   UniqueHandle handle(OpenProcess(ProcessAllAccess, FALSE, static_cast<DWORD>(process)));
   if (!handle) return nullptr;

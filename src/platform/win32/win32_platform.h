@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/com.h"
+#include "platform/win32/debug_trace.h"
 
 namespace halvik::win32 {
 
@@ -36,6 +37,7 @@ class Win32Platform : public Platform {
   LaunchingConsole launchingConsole() override { return launchingConsole_; }
 
   ProcessId currentProcessId() override;
+  std::uint32_t lastError() override;
   std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override;
   std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override;
   ProcessId shellProcess() override;
@@ -48,6 +50,10 @@ class Win32Platform : public Platform {
   void dispatchAllMessages() override;
 
   std::unique_ptr<HostAutomation> createObject(const std::wstring& progId) override;
+  void trace(const std::string& line) override { trace_.write(line); }
+
+  // Gives the trace a brief, bounded moment to write what is still queued.
+  void finishTrace() { trace_.finish(); }
 
   // Whether an automation object was asked for: from then on host code may run in this process.
   bool hostObjectRequested() const { return apartment_.has_value(); }
@@ -58,6 +64,7 @@ class Win32Platform : public Platform {
   // From the first host object on, this thread stays in the multithreaded apartment, so that
   // the apartment, and the host code loaded into it, outlives the threads that make the calls.
   std::optional<ComApartment> apartment_;
+  DebugTrace trace_;
 };
 
 }  // namespace halvik::win32

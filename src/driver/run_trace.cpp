@@ -1,0 +1,132 @@
+#include "driver/run_trace.h"
+
+#include <cstdio>
+
+namespace halvik {
+namespace {
+
+constexpr char32_t FirstBeyondUtf16Unit = 0x10000;
+
+void appendEscaped(std::string& out, std::uint32_t unit) {
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(unit));
+  out += escaped;
+}
+
+std::string hex(std::uint32_t number) {
+  char text[12];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(number));
+  return text;
+}
+
+std::string windowText(WindowHandle window) {
+  return window == 0 ? "no window" : "window " + hex(static_cast<std::uint32_t>(window));
+}
+
+std::string failureText(const Failure& failure) {
+  std::string text = hex(failure.number());
+  if (!failure.source().empty()) text += " from " + failure.source();
+  if (!failure.description().empty()) text += ": " + failure.description();
+  return text;
+}
+
+}  // namespace
+
+std::string traceQuoted(const std::wstring& text) {
+  std::string quoted = "\"";
+  for (std::size_t i = 0; i < text.size() && i < TracedTextChars; ++i) {
+    const auto c = static_cast<char32_t>(text[i]);
+    if (c == U'"' || c == U'\\') {
+      quoted += '\\';
+      quoted += static_cast<char>(c);
+    } else if (c >= U' ' && c <= U'~') {
+      quoted += static_cast<char>(c);
+    } else if (c < FirstBeyondUtf16Unit) {
+      appendEscaped(quoted, c);
+    } else {  // a 32-bit wchar_t: written as its UTF-16 surrogate pair
+      appendEscaped(quoted, 0xD800 + ((c - FirstBeyondUtf16Unit) >> 10));
+      appendEscaped(quoted, 0xDC00 + ((c - FirstBeyondUtf16Unit) & 0x3FF));
+    }
+  }
+  quoted += '"';
+  if (text.size() > TracedTextChars) quoted += "...";
+  return quoted;
+}
+
+std::string hostCallText(const char* member, const std::wstring& argument,
+                         std::optional<std::int16_t> value) {
+  std::string text = std::string(member) + "(" + traceQuoted(argument);
+  if (value) text += ", " + std::to_string(*value);
+  return text + ")";
+}
+
+void RunTrace::arguments(const SplitArguments& arguments) {
+  write("arguments: target " + traceQuoted(arguments.Target) + ", variable " +
+        traceQuoted(arguments.VariableName));
+}
+
+void RunTrace::target(const RunState& run) {
+  const char* naming = run.NamedBy == TargetNaming::ByProcessId ? "process ID" : "title";
+  write("target named by " + std::string(naming) + ": " + windowText(run.TargetWindow) +
+        ", process " + std::to_string(run.TargetProcess) + ", title " +
+        traceQuoted(run.TargetTitle));
+}
+
+void RunTrace::hold(const RunState& run, bool taken) {
+  const std::string process = "process " + std::to_string(run.TargetProcess);
+  if (!taken) {
+    write("ownership: " + process + " could not be held; it will not be ended");
+  } else if (!run.TargetHold) {
+    write("ownership: " + windowText(run.TargetWindow) + " no longer belongs to " + process +
+          "; it will not be ended");
+  } else {
+    write("ownership: " + process + " held");
+  }
+}
+
+bool RunTrace::closeRequest(WindowHandle window, bool stillExists) {
+  write("close request: posted to " + windowText(window) +
+        (stillExists ? ", which still exists" : ", which is gone"));
+  return stillExists;
+}
+
+void RunTrace::pollRound(const PollRound& round) {
+  const std::string verdict =
+      round.searchFailure
+          ? "title counts as present, search passed over: " + failureText(*round.searchFailure)
+          : (round.titlePresent ? "title present" : "title gone");
+  const std::string waitedOut = round.waitFailure ? "; waited out without its wait, passed over: " +
+                                                        failureText(*round.waitFailure)
+                                                  : "";
+  write("poll round " + std::to_string(round.round) + ": " + verdict + waitedOut);
+}
+
+WindowHandle RunTrace::processWindow(ProcessId process, WindowHandle window) {
+  write("ownership: process " + std::to_string(process) + " owns " +
+        (window > 0 ? windowText(window) : "no parentless top-level window"));
+  return window;
+}
+
+void RunTrace::forcedEnd(ProcessId process, const ForcedEnd& end) {
+  std::string result = "done";
+  if (end.result == ForcedEnd::Result::Refused)
+    result = "refused by rule: " + std::string(end.rule);
+  if (end.result == ForcedEnd::Result::Failed) {
+    result = "failed: " + std::string(end.rule) + " error " + std::to_string(end.error);
+  }
+  write("forced end of process " + std::to_string(process) + ": " + result);
+}
+
+void RunTrace::hostCall(const std::string& call, const std::string& answer) {
+  write("host: " + call + " -> " + answer);
+}
+
+void RunTrace::hostCallFailed(const std::string& call, const Failure& failure) {
+  write("host: " + call + " -> failed, passed over: " + failureText(failure));
+}
+
+void RunTrace::passedOver(const Failure& failure) { write("passed over: " + failureText(failure)); }
+
+void RunTrace::outcome(std::int16_t outcome) { write("outcome: " + std::to_string(outcome)); }
+
+}  // namespace halvik

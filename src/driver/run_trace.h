@@ -1,0 +1,55 @@
+#pragma once
+
+// The run's trace: one line for each decision, for whoever follows the run in the system's
+// debug-output stream. Nothing is written per window searched.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "driver/argument_text.h"
+#include "driver/run_state.h"
+#include "platform/failure.h"
+#include "platform/platform.h"
+#include "window_ops/window_ops.h"
+
+namespace halvik {
+
+// The text in double quotes, in printable ASCII whatever the system's code page: every other
+// character is written as \uXXXX (UTF-16), a quote as \" and a backslash as \\. A text longer than
+// TracedTextChars is cut there and followed by "...", so that a line fits the stream's buffer.
+constexpr std::size_t TracedTextChars = 300;
+std::string traceQuoted(const std::wstring& text);
+
+// A host call as the trace names it: SaveVar("Status", 0).
+std::string hostCallText(const char* member, const std::wstring& argument,
+                         std::optional<std::int16_t> value = std::nullopt);
+
+class RunTrace {
+ public:
+  explicit RunTrace(Platform& platform) : platform_(platform) {}
+
+  void arguments(const SplitArguments& arguments);
+  void target(const RunState& run);
+  // The hold on the target process: whether it was taken, and kept after its window's owner was
+  // read again.
+  void hold(const RunState& run, bool taken);
+  // Returns stillExists, so that the trace can wrap the request.
+  bool closeRequest(WindowHandle window, bool stillExists);
+  void pollRound(const PollRound& round);
+  // Returns the window, so that the trace can wrap the search.
+  WindowHandle processWindow(ProcessId process, WindowHandle window);
+  void forcedEnd(ProcessId process, const ForcedEnd& end);
+  // A host call with what it answered, or with the failure it was passed over with.
+  void hostCall(const std::string& call, const std::string& answer);
+  void hostCallFailed(const std::string& call, const Failure& failure);
+  void passedOver(const Failure& failure);
+  void outcome(std::int16_t outcome);
+
+ private:
+  void write(const std::string& line) { platform_.trace(line); }
+
+  Platform& platform_;
+};
+
+}  // namespace halvik
