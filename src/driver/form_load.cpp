@@ -13,10 +13,13 @@ void HalvikForm::Form_Load() {
   trace_.arguments(arguments);
 
   run_.Outcome = run_.Target.empty() ? OutcomeNoTarget : OutcomeStarted;
+  // Read before a host can be loaded into this process: the system's number parser may wait for
+  // the loader lock, which a host stuck as it loads holds for good.
+  const std::optional<double> number = platform_.parseNumber(run_.Target);
   if (!run_.VariableName.empty()) reportStart();
 
   if (run_.Outcome == OutcomeStarted) {
-    resolveTarget();
+    resolveTarget(number);
     trace_.target(run_);
     if (run_.TargetWindow == 0) {
       run_.Outcome = OutcomeNotFound;
@@ -32,15 +35,14 @@ void HalvikForm::Form_Load() {
   run_.TargetHold.reset();
 }
 
-void HalvikForm::resolveTarget() {
-  if (isNumericTarget(platform_, run_.Target)) {
+// A number names a process, whose main window is the target; anything else is a piece of a title.
+void HalvikForm::resolveTarget(const std::optional<double>& number) {
+  if (number) {
     run_.NamedBy = TargetNaming::ByProcessId;
-    // A number outside the 32-bit range fails both conversions: window and process stay 0, and
-    // the title read from window 0 is empty.
-    passOver([&] {
-      run_.TargetWindow = mainWindowOfProcess(platform_, toProcessId(platform_, run_.Target));
-    });
-    passOver([&] { run_.TargetProcess = toProcessId(platform_, run_.Target); });
+    // A number outside the 32-bit range fails the conversion: process and window stay 0, and the
+    // title read from window 0 is empty.
+    passOver([&] { run_.TargetProcess = toProcessId(*number); });
+    passOver([&] { run_.TargetWindow = mainWindowOfProcess(platform_, run_.TargetProcess); });
     run_.TargetTitle = fWindowText(run_.TargetWindow);
   } else {
     run_.TargetTitle = run_.Target;

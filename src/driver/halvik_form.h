@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "driver/failure_rule.h"
@@ -40,7 +41,7 @@ class HalvikForm {
   std::wstring fWindowText(WindowHandle window) { return windowTitle(platform_, window); }
   std::wstring fWindowClass(WindowHandle window) { return windowClassName(platform_, window); }
 
-  void resolveTarget();
+  void resolveTarget(const std::optional<double>& number);
   void holdTargetProcess();
   void runEscalation();
   bool titleGoneWithinGracePeriod();

@@ -9,7 +9,6 @@ namespace halvik {
 namespace {
 
 constexpr std::uint32_t OverflowError = 0x800A0006;  // the automation "Overflow" error
-constexpr std::uint32_t TypeMismatchError = 0x800A000D;
 
 // Halves go to the even neighbour in every floating-point rounding mode: a host loaded into this
 // process at the start report may have changed the mode, and std::nearbyint would follow it. No
@@ -25,15 +24,8 @@ double roundHalfToEven(double number) {
 
 }  // namespace
 
-bool isNumericTarget(Platform& platform, const std::wstring& target) {
-  return platform.parseNumber(target).has_value();
-}
-
-ProcessId toProcessId(Platform& platform, const std::wstring& target) {
-  const auto number = platform.parseNumber(target);
-  if (!number) throw Failure(TypeMismatchError, "HalvikForm", "Type mismatch");
-
-  const double rounded = roundHalfToEven(*number);
+ProcessId toProcessId(double number) {
+  const double rounded = roundHalfToEven(number);
   if (!(rounded >= std::numeric_limits<ProcessId>::min() &&
         rounded <= std::numeric_limits<ProcessId>::max())) {
     throw Failure(OverflowError, "HalvikForm", "Overflow");

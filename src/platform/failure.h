@@ -22,4 +22,12 @@ class Failure : public std::runtime_error {
   std::string source_;
 };
 
+// A system error code as an error number, as HRESULT_FROM_WIN32 makes it: a positive code in the
+// low 16 bits, with the failure bit and FACILITY_WIN32 set above it; 0 and numbers that are
+// already errors stay as they are.
+constexpr std::uint32_t hresultFromWin32(std::uint32_t code) {
+  if (static_cast<std::int32_t>(code) <= 0) return code;
+  return 0x80070000u | (code & 0xFFFFu);
+}
+
 }  // namespace halvik

@@ -96,11 +96,8 @@ void dispatchMessagesUntil(Platform& platform, Ticks due) {
   }
 }
 
-// HRESULT_FROM_WIN32: a positive system error code in the low 16 bits, with the failure bit and
-// FACILITY_WIN32 set above it.
 std::uint32_t CWaitNDispatch::HResultFromWin32(std::uint32_t code) {
-  if (static_cast<std::int32_t>(code) <= 0) return code;
-  return 0x80070000u | (code & 0xFFFFu);
+  return hresultFromWin32(code);
 }
 
 void CWaitNDispatch::raiseOnTimer() {

@@ -15,16 +15,18 @@ TEST(RealNumberParser, DecidesWhichTargetsAreProcessIds) {
       {L"1234", 1234}, {L"1234.5", 1234}, {L"12.5", 12}, {L"13.5", 14}, {L"&H10", 16},
       {L"&O17", 15},   {L"1e3", 1000},    {L"-5", -5},   {L" 12", 12},  {L"1,234", 1234}};
   for (const auto& [text, expected] : processIds) {
-    ASSERT_TRUE(isNumericTarget(platform, text)) << "not a number: " << text;
-    EXPECT_EQ(toProcessId(platform, text), expected) << text;
+    const auto number = platform.parseNumber(text);
+    ASSERT_TRUE(number) << "not a number: " << text;
+    EXPECT_EQ(toProcessId(*number), expected) << text;
   }
 
   for (const auto* title : {L"12abc", L"", L"Untitled - Notepad"}) {
-    EXPECT_FALSE(isNumericTarget(platform, title)) << title;
+    EXPECT_FALSE(platform.parseNumber(title)) << title;
   }
 
-  ASSERT_TRUE(isNumericTarget(platform, L"99999999999"));
-  EXPECT_THROW(toProcessId(platform, L"99999999999"), Failure);
+  const auto tooLarge = platform.parseNumber(L"99999999999");
+  ASSERT_TRUE(tooLarge);
+  EXPECT_THROW(toProcessId(*tooLarge), Failure);
 }
 
 }  // namespace

@@ -31,13 +31,14 @@ bool isTrimmed(const std::wstring& field, const std::wstring& trimmed) {
 
 void checkResolution(const std::wstring& target) {
   halvik::sim::SimDesktop desktop;
-  if (!halvik::isNumericTarget(desktop, target)) return;
-  const double number = *desktop.parseNumber(target);
+  const auto parsed = desktop.parseNumber(target);
+  if (!parsed) return;
+  const double number = *parsed;
   // Halves round to even, so the range's ends are not symmetric.
   const bool fits = number < std::numeric_limits<ProcessId>::max() + 0.5 &&
                     number >= std::numeric_limits<ProcessId>::min() - 0.5;
   try {
-    const double id = halvik::toProcessId(desktop, target);
+    const double id = halvik::toProcessId(number);
     check(fits, "a number outside the 32-bit range is no process ID");
     check(id - number <= 0.5 && number - id <= 0.5, "a process ID is the nearest whole number");
     check((id - number != 0.5 && number - id != 0.5) || static_cast<ProcessId>(id) % 2 == 0,

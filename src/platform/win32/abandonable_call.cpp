@@ -7,6 +7,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/com.h"
+#include "platform/win32/last_error.h"
 #include "platform/win32/message_wait.h"
 #include "platform/win32/unique_handle.h"
 
@@ -21,10 +22,7 @@ bool runAbandonableCall(std::function<void()> call, DWORD limitMilliseconds) {
   };
   const auto run = std::make_shared<Run>();
   run->call = std::move(call);
-  if (!run->ended) {
-    throw Failure(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())), "CreateEventW",
-                  "no event for a call");
-  }
+  if (!run->ended) throwLastError("CreateEventW", "no event for a call");
   try {
     std::thread([run] {
       {

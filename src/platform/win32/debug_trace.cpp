@@ -1,12 +1,13 @@
 #include "platform/win32/debug_trace.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
+
+#include "platform/win32/unique_handle.h"
 
 namespace halvik::win32 {
 
@@ -19,10 +20,12 @@ struct QueuedLine {
 struct DebugTrace::Queue {
   std::mutex mutex;
   std::condition_variable lineQueued;
-  std::condition_variable writtenOut;
+  // Set while nothing is queued or being written. An event, not a condition variable: the runtime's
+  // timed wait on one looks up system functions, which takes the loader lock, and a host stuck in
+  // loading holds that lock for good.
+  UniqueHandle writtenOut{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
   std::deque<QueuedLine> lines;
   std::size_t dropped = 0;
-  bool writing = false;
   bool closed = false;
   std::wstring prefix = L"halvik[" + std::to_wstring(GetCurrentProcessId()) + L"]: ";
 };
@@ -45,15 +48,13 @@ void DebugTrace::writeLines(const std::shared_ptr<Queue>& queue) {
     if (queue->closed) return;
     const QueuedLine line = std::move(queue->lines.front());
     queue->lines.pop_front();
-    queue->writing = true;
     lock.unlock();
     if (line.droppedBefore > 0) {
       output(queue->prefix, std::to_string(line.droppedBefore) + " trace lines dropped");
     }
     output(queue->prefix, line.text);
     lock.lock();
-    queue->writing = false;
-    queue->writtenOut.notify_all();
+    if (queue->lines.empty()) SetEvent(queue->writtenOut.get());
   }
 }
 
@@ -78,14 +79,13 @@ void DebugTrace::write(const std::string& line) {
     return;
   }
   queue_->lines.push_back({std::exchange(queue_->dropped, 0), line});
+  ResetEvent(queue_->writtenOut.get());
   queue_->lineQueued.notify_one();
 }
 
+// Without an event, the wait fails at once.
 void DebugTrace::finish() {
-  std::unique_lock<std::mutex> lock(queue_->mutex);
-  queue_->writtenOut.wait_for(lock, std::chrono::milliseconds(FinishLimitMilliseconds), [&] {
-    return queue_->closed || (queue_->lines.empty() && !queue_->writing);
-  });
+  WaitForSingleObject(queue_->writtenOut.get(), FinishLimitMilliseconds);
 }
 
 }  // namespace halvik::win32

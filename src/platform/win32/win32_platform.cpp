@@ -6,6 +6,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/automation_object.h"
+#include "platform/win32/last_error.h"
 #include "platform/win32/launching_console.h"
 #include "platform/win32/message_wait.h"
 #include "platform/win32/unique_handle.h"
@@ -19,12 +20,6 @@ constexpr std::size_t MaxPathChars = 32768;
 // The access the forced end asks for: every right a process had before Vista. The rights added
 // since are none that reading the exit code or ending the process needs.
 constexpr DWORD ProcessAllAccess = 0x1F0FFF;
-
-// A list or text that the system could not give must not read as "no such window".
-[[noreturn]] void throwLastError(const char* call) {
-  throw Failure(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())), call,
-                "the system call failed");
-}
 
 template <int(WINAPI* Read)(HWND, LPWSTR, int)>
 std::wstring readWindowString(WindowHandle window, std::size_t maxChars) {
@@ -156,7 +151,7 @@ std::wstring Win32Platform::upperCase(const std::wstring& text) {
   const int length =
       LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING, text.data(),
                    static_cast<int>(text.size()), upper.data(), static_cast<int>(upper.size()));
-  if (length <= 0) throwLastError("LCMapStringW");
+  if (length <= 0) throwLastError("LCMapStringW", "the text could not be mapped");
   upper.resize(static_cast<std::size_t>(length));
   return upper;
 }
@@ -167,7 +162,8 @@ std::vector<WindowHandle> Win32Platform::topLevelWindows() {
   if (walk.outOfMemory) {
     throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "EnumWindows", "out of memory");
   }
-  if (!walked) throwLastError("EnumWindows");
+  // An empty list would read as "the window is gone".
+  if (!walked) throwLastError("EnumWindows", "the windows could not be listed");
   return std::move(walk.windows);
 }
 
