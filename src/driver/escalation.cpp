@@ -6,10 +6,12 @@ namespace halvik {
 // Close request and grace period; then, only while the title remains and the process still owns
 // a window, the forced end and a second grace period. Only a forced end that the system accepted
 // is claimed: after one that was refused, skipped or failed, the second grace period tells what
-// the application did by itself, read as for a process that was not ended.
+// the application did by itself, read as for a process that was not ended. A poll passes over its
+// own failures: a search that fails counts as the title present, and a round whose wait cannot be
+// made is waited out all the same.
 void HalvikForm::runEscalation() {
   trace_.closeRequest(run_.TargetWindow, fCloseApp(run_.TargetWindow));
-  if (titleGoneWithinGracePeriod()) {
+  if (waitForNoWindow(run_.TargetTitle) == 1) {
     run_.Outcome = OutcomeClosed;
     return;
   }
@@ -22,16 +24,15 @@ void HalvikForm::runEscalation() {
 
   const ForcedEnd end = attemptForcedEnd();
   trace_.forcedEnd(run_.TargetProcess, end);
-  const bool ended = static_cast<bool>(end);
-  if (titleGoneWithinGracePeriod()) {
-    run_.Outcome = ended ? OutcomeKilled : OutcomeClosed;
+  if (waitForNoWindow(run_.TargetTitle) == 1) {
+    run_.Outcome = end ? OutcomeKilled : OutcomeClosed;
     return;
   }
   // A search that fails counts as "still a window": the forced end is not claimed to have worked.
   if (passOverTest([&] { return traceProcessWindow() > 0; })) {
     run_.Outcome = OutcomeKillFailed;
   } else {
-    run_.Outcome = ended ? OutcomeKilledTitleRemains : OutcomeProcessWindowGone;
+    run_.Outcome = end ? OutcomeKilledTitleRemains : OutcomeProcessWindowGone;
   }
 }
 
@@ -46,9 +47,5 @@ ForcedEnd HalvikForm::attemptForcedEnd() {
 WindowHandle HalvikForm::traceProcessWindow() {
   return trace_.processWindow(run_.TargetProcess, InstanceToWnd(run_.TargetProcess));
 }
-
-// The poll passes over its own failures: a search that fails counts as the title present, and a
-// round whose wait cannot be made is waited out all the same.
-bool HalvikForm::titleGoneWithinGracePeriod() { return waitForNoWindow(run_.TargetTitle) == 1; }
 
 }  // namespace halvik

@@ -44,7 +44,6 @@ class HalvikForm {
   void resolveTarget(const std::optional<double>& number);
   void holdTargetProcess();
   void runEscalation();
-  bool titleGoneWithinGracePeriod();
   ForcedEnd attemptForcedEnd();
   WindowHandle traceProcessWindow();
   void reportStart();

@@ -96,10 +96,6 @@ void dispatchMessagesUntil(Platform& platform, Ticks due) {
   }
 }
 
-std::uint32_t CWaitNDispatch::HResultFromWin32(std::uint32_t code) {
-  return hresultFromWin32(code);
-}
-
 void CWaitNDispatch::raiseOnTimer() {
   // A copy: a listener may add listeners.
   const auto listeners = onTimerListeners_;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/failure.h"
 #include "platform/platform.h"
 
 namespace halvik {
@@ -31,7 +32,7 @@ class CWaitNDispatch {
  private:
   void DispatchUntilDue();
   std::uint32_t remainingMilliseconds() const;
-  static std::uint32_t HResultFromWin32(std::uint32_t code);
+  static std::uint32_t HResultFromWin32(std::uint32_t code) { return hresultFromWin32(code); }
   void raiseOnTimer();
 
   Platform& platform_;
