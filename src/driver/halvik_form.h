@@ -48,6 +48,8 @@ class HalvikForm {
   WindowHandle traceProcessWindow();
   void reportStart();
   void reportOutcome();
+  // Writes Outcome into the variable.
+  void saveOutcome();
   HostAutomation& host();
 
   // The failure rule (failure_rule.h), with each failure passed over written to the trace.

@@ -27,10 +27,7 @@ void HalvikForm::reportStart() {
     run_.HostObject = platform_.createObject(HostProgId);
     return Done;
   });
-  callHost(trace_, hostCallText("SaveVar", run_.VariableName, run_.Outcome), [&] {
-    host().SaveVar(run_.VariableName, run_.Outcome);
-    return Done;
-  });
+  saveOutcome();
 }
 
 // Report point B: the final outcome, creating the variable when the host does not know it, or
@@ -48,6 +45,10 @@ void HalvikForm::reportOutcome() {
       return Done;
     });
   }
+  saveOutcome();
+}
+
+void HalvikForm::saveOutcome() {
   callHost(trace_, hostCallText("SaveVar", run_.VariableName, run_.Outcome), [&] {
     host().SaveVar(run_.VariableName, run_.Outcome);
     return Done;
