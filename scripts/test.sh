@@ -63,10 +63,13 @@ suite="release signing and manifests"
 python3 tests/release/check_release.py >"$logs/$suite.log" 2>&1
 count_suite "$suite"
 
+# Tests known to fail now and then for a reason outside the program, each with that reason: only
+# these are run once more after a failure, and count as failed if they fail again. Every other
+# test counts as it ran the first time. None is known today.
+declare -A known_flaky=()
+
 # The end-to-end suites of the builds this machine runs, side by side: their long escalations
-# mostly sleep. Under load, Wine's COM now and then leaves a call on the in-process stand-in host
-# unanswered until Halvik's call limit (30 s), which a test's time bound does not allow for; so a
-# test that fails gets one more run, and the runs it needed are listed before the total.
+# mostly sleep.
 e2e_builds=(windows64)
 if can_run_32bit; then
   e2e_builds=(windows windows64)
@@ -79,7 +82,7 @@ if start_display; then
   for build in "${e2e_builds[@]}"; do
     suite="$build end-to-end tests"
     if prepare_prefix "build/$build" >"$logs/$suite.log" 2>&1; then
-      run_suite "$suite" -j6 --repeat until-pass:2 --test-dir "build/$build/tests/e2e" &
+      run_suite "$suite" -j6 --test-dir "build/$build/tests/e2e" &
       suites+=($!)
     fi
   done
@@ -87,17 +90,30 @@ if start_display; then
 else
   for build in "${e2e_builds[@]}"; do echo "no display for Wine" >"$logs/$build end-to-end tests.log"; done
 fi
-retried=()
+# ctest's closing list names every test that did not pass, with how it ended (Failed, Timeout,
+# Exception, Not Run).
+not_passed=()
+run_again=()
 for build in "${e2e_builds[@]}"; do
-  count_suite "$build end-to-end tests"
-  while read -r name; do retried+=("$build: $name"); done < <(
-    sed -n 's/.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*\(Failed\|Timeout\).*/\1/p' \
-      "$logs/$build end-to-end tests.log")
+  suite="$build end-to-end tests"
+  count_suite "$suite"
+  while read -r name how; do
+    not_passed+=("$build: $name $how")
+    reason=${known_flaky[$name]:-}
+    [ -n "$reason" ] || continue
+    run_again+=("(known: $reason): $build: $name")
+    if ctest --output-on-failure --test-dir "build/$build/tests/e2e" -R "^$name\$" \
+      >>"$logs/$suite.log" 2>&1; then
+      passed=$((passed + 1))
+      failed=$((failed - 1))
+    fi
+  done < <(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) \((.*)\)$/\1 \2/p' "$logs/$suite.log")
 done
 rm -rf "$logs"
 
 echo
 for line in "${not_run[@]}"; do echo "NOT RUN: $line"; done
-for line in "${retried[@]}"; do echo "A RUN FAILED (the test was run once more): $line"; done
+for line in "${not_passed[@]}"; do echo "DID NOT PASS ITS FIRST RUN: $line"; done
+for line in "${run_again[@]}"; do echo "RUN AGAIN $line"; done
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

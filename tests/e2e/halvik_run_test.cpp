@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "e2e_support.h"
 
 namespace halvik::e2e {
@@ -216,6 +219,33 @@ TEST_F(InProcessHost, UnloadThatNeverReturnsEndsTheRunWithinTheCallLimit) {
   host.createVariable();
   host.setMode("endless-unload");
   EXPECT_LT(secondsFromFinalReportToEnd(), EndLimitSeconds);
+}
+
+// Many short host calls side by side, each on a thread that ends at once: a call that ended must
+// never be taken for one that did not answer. Each round starts four runs with no target (a host
+// object, two reports and a release each) and wants every one reported and ended promptly.
+TEST(HostCallStress, FourRunsSideBySideEachReportInTime) {
+  constexpr int Copies = 4;
+  constexpr int Rounds = 25;
+  std::vector<std::unique_ptr<HostJournal>> hosts;
+  for (int copy = 0; copy < Copies; ++copy) {
+    hosts.push_back(std::make_unique<HostJournal>(HostKind::InProcess));
+    hosts.back()->createVariable();
+  }
+  for (int round = 1; round <= Rounds; ++round) {
+    const ULONGLONG due = GetTickCount64() + 20000;
+    std::vector<StartedProcess> runs;
+    for (const auto& host : hosts) {
+      runs.emplace_back(quoted(binaryPath(L"halvik.exe")) + L" |" + host->name());
+    }
+    for (int copy = 0; copy < Copies; ++copy) {
+      const ULONGLONG now = GetTickCount64();
+      ASSERT_TRUE(runs[copy].waitForExit(static_cast<DWORD>(now < due ? due - now : 0)))
+          << "round " << round << ", copy " << copy << ": still running after 20 s";
+      ASSERT_EQ(hosts[copy]->saved(), Values(2 * round, -3))
+          << "round " << round << ", copy " << copy;
+    }
+  }
 }
 
 // A host stuck in loading holds the loader lock for good once its activation has been abandoned:

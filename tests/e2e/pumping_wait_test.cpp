@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "platform/win32/message_wait.h"
 #include "platform/win32/win32_platform.h"
 #include "wait/c_wait_n_dispatch.h"
 
@@ -66,6 +67,21 @@ TEST(RealPumpingWait, DispatchesMessagesAndEndsOnCancelFromAHandler) {
   EXPECT_EQ(timerCalls, 1);
   EXPECT_GE(elapsed, 150u);
   EXPECT_LE(elapsed, 2000u);
+}
+
+// A wait that cannot be made says so at once, with the system's error, instead of sleeping out its
+// limit as if nothing had come.
+TEST(RealPumpingWait, FailsAtOnceOnAHandleThatIsNotOpen) {
+  // The system hands out the lowest free numbers, and may give a closed handle's number to an
+  // object of its own at once (Wine does, inside the wait): a number far above them is not open.
+  const auto notOpen = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x00FFFFF0));
+
+  const ULONGLONG started = GetTickCount64();
+  const win32::HandleWaitEnd waited = win32::waitDispatchingMessages(notOpen, 30000);
+
+  EXPECT_EQ(waited.end, win32::HandleWaitEnd::Failed);
+  EXPECT_EQ(waited.error, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_LE(GetTickCount64() - started, 1000u);
 }
 
 }  // namespace

@@ -2,18 +2,16 @@
 
 #include <exception>
 #include <memory>
-#include <system_error>
-#include <thread>
 
 #include "platform/failure.h"
 #include "platform/win32/com.h"
 #include "platform/win32/last_error.h"
-#include "platform/win32/message_wait.h"
+#include "platform/win32/system_thread.h"
 #include "platform/win32/unique_handle.h"
 
 namespace halvik::win32 {
 
-bool runAbandonableCall(std::function<void()> call, DWORD limitMilliseconds) {
+HandleWaitEnd runAbandonableCall(std::function<void()> call, DWORD limitMilliseconds) {
   // Shared by the caller and the thread: either may be the last to let go of it.
   struct Run {
     std::function<void()> call;
@@ -23,26 +21,24 @@ bool runAbandonableCall(std::function<void()> call, DWORD limitMilliseconds) {
   const auto run = std::make_shared<Run>();
   run->call = std::move(call);
   if (!run->ended) throwLastError("CreateEventW", "no event for a call");
-  try {
-    std::thread([run] {
-      {
-        const ComApartment apartment(COINIT_MULTITHREADED);
-        try {
-          run->call();
-        } catch (...) {
-          run->thrown = std::current_exception();  // handed to the waiting caller
-        }
-        run->call = nullptr;  // what the call owns is released in the apartment that used it
+  const DWORD noThread = startThread([run] {
+    {
+      const ComApartment apartment(COINIT_MULTITHREADED);
+      try {
+        run->call();
+      } catch (...) {
+        run->thrown = std::current_exception();  // handed to the waiting caller
       }
-      SetEvent(run->ended.get());
-    }).detach();
-  } catch (const std::system_error&) {
-    throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "CreateThread",
-                  "no thread for a call");
+      run->call = nullptr;  // what the call owns is released in the apartment that used it
+    }
+    SetEvent(run->ended.get());
+  });
+  if (noThread != ERROR_SUCCESS) {
+    throw Failure(hresultFromWin32(noThread), "_beginthreadex", "no thread for a call");
   }
-  if (!waitDispatchingMessages(run->ended.get(), limitMilliseconds)) return false;
-  if (run->thrown) std::rethrow_exception(run->thrown);
-  return true;
+  const HandleWaitEnd waited = waitDispatchingMessages(run->ended.get(), limitMilliseconds);
+  if (waited.end == HandleWaitEnd::Signalled && run->thrown) std::rethrow_exception(run->thrown);
+  return waited;
 }
 
 }  // namespace halvik::win32

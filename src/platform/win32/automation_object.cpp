@@ -52,7 +52,7 @@ AutomationObject::AutomationObject(const std::wstring& progId) {
 AutomationObject::~AutomationObject() {
   // A call that never ended may still be using the object, and a release could wait for it: the
   // reference is kept to the end of the process.
-  if (callNeverEnded_) object_.Detach();
+  if (refusal_) object_.Detach();
   if (!object_) return;
   // Releasing the object is a call on the host too, and may run its teardown.
   try {
@@ -102,10 +102,19 @@ std::optional<std::wstring> AutomationObject::callMember(const wchar_t* member, 
 
 void AutomationObject::runOnHostThread(std::function<void()> call, DWORD limitMilliseconds) {
   constexpr auto CallTimedOut = static_cast<std::uint32_t>(RPC_E_TIMEOUT);
-  if (callNeverEnded_) throw Failure(CallTimedOut, "host call", "an earlier call never ended");
-  if (!runAbandonableCall(std::move(call), limitMilliseconds)) {
-    callNeverEnded_ = true;
-    throw Failure(CallTimedOut, "host call", "the host did not answer in time");
+  if (refusal_) throw *refusal_;
+  const HandleWaitEnd waited = runAbandonableCall(std::move(call), limitMilliseconds);
+  switch (waited.end) {
+    case HandleWaitEnd::Signalled:
+      return;
+    case HandleWaitEnd::TimedOut:
+      refusal_.emplace(CallTimedOut, "host call", "an earlier call never ended");
+      throw Failure(CallTimedOut, "host call", "the host did not answer in time");
+    case HandleWaitEnd::Failed:
+      refusal_.emplace(hresultFromWin32(waited.error), "host call",
+                       "an earlier call's wait failed");
+      throw Failure(hresultFromWin32(waited.error), "WaitForSingleObject",
+                    "the wait for the host call failed");
   }
 }
 

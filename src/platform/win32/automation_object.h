@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "platform/failure.h"
 #include "platform/platform.h"
 
 namespace halvik::win32 {
@@ -15,8 +16,9 @@ namespace halvik::win32 {
 // reference and the value as a reference to a 16-bit integer, as an automation client does.
 // Every call, its creation and its release included, runs on a thread of its own that can be left
 // behind, so a host that never answers costs each call at most its limit; activation may start
-// the host application and gets longer. After a call that never ended, every later call fails at
-// once, and the object is never released: that call may still be using it.
+// the host application and gets longer. After a call that never ended, or whose wait failed so
+// that its end is unknown, every later call fails at once, and the object is never released: that
+// call may still be using it.
 class AutomationObject : public HostAutomation {
  public:
   static constexpr DWORD ActivationLimitMilliseconds = 60000;
@@ -45,7 +47,8 @@ class AutomationObject : public HostAutomation {
   void runOnHostThread(std::function<void()> call, DWORD limitMilliseconds);
 
   Microsoft::WRL::ComPtr<IDispatch> object_;
-  bool callNeverEnded_ = false;
+  // Why every call is refused, once a call may still be running.
+  std::optional<Failure> refusal_;
 };
 
 }  // namespace halvik::win32

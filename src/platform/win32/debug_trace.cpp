@@ -1,28 +1,24 @@
 #include "platform/win32/debug_trace.h"
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
+#include "platform/win32/system_thread.h"
 #include "platform/win32/unique_handle.h"
 
 namespace halvik::win32 {
 
 struct QueuedLine {
-  std::size_t droppedBefore;
+  std::size_t droppedBefore = 0;
   std::string text;
 };
 
 // Shared by the program's thread and the trace thread: either may be the last to let go of it.
 struct DebugTrace::Queue {
-  std::mutex mutex;
-  std::condition_variable lineQueued;
-  // Set while nothing is queued or being written. An event, not a condition variable: the runtime's
-  // timed wait on one looks up system functions, which takes the loader lock, and a host stuck in
-  // loading holds that lock for good.
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE lineQueued = CONDITION_VARIABLE_INIT;
+  // Set while nothing is queued or being written. An event, not the condition variable: the end
+  // waits on it with a limit, and a timed wait on a condition variable cannot say why it woke.
   UniqueHandle writtenOut{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
   std::deque<QueuedLine> lines;
   std::size_t dropped = 0;
@@ -31,6 +27,18 @@ struct DebugTrace::Queue {
 };
 
 namespace {
+
+// Holds the lock exclusively for its scope.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
 
 // The line is ASCII, so widening it character by character is exact.
 void output(const std::wstring& prefix, const std::string& line) {
@@ -41,46 +49,47 @@ void output(const std::wstring& prefix, const std::string& line) {
 }  // namespace
 
 // The lock is never held across a write, which may wait for a viewer.
-void DebugTrace::writeLines(const std::shared_ptr<Queue>& queue) {
-  std::unique_lock<std::mutex> lock(queue->mutex);
+void DebugTrace::writeLines(Queue& queue) {
   for (;;) {
-    queue->lineQueued.wait(lock, [&] { return queue->closed || !queue->lines.empty(); });
-    if (queue->closed) return;
-    const QueuedLine line = std::move(queue->lines.front());
-    queue->lines.pop_front();
-    lock.unlock();
-    if (line.droppedBefore > 0) {
-      output(queue->prefix, std::to_string(line.droppedBefore) + " trace lines dropped");
+    QueuedLine line;
+    {
+      const ExclusiveLock held(queue.lock);
+      if (queue.lines.empty()) SetEvent(queue.writtenOut.get());
+      while (!queue.closed && queue.lines.empty()) {
+        SleepConditionVariableSRW(&queue.lineQueued, &queue.lock, INFINITE, 0);
+      }
+      if (queue.closed) return;
+      line = std::move(queue.lines.front());
+      queue.lines.pop_front();
     }
-    output(queue->prefix, line.text);
-    lock.lock();
-    if (queue->lines.empty()) SetEvent(queue->writtenOut.get());
+    if (line.droppedBefore > 0) {
+      output(queue.prefix, std::to_string(line.droppedBefore) + " trace lines dropped");
+    }
+    output(queue.prefix, line.text);
   }
 }
 
 DebugTrace::DebugTrace() : queue_(std::make_shared<Queue>()) {
-  try {
-    std::thread([queue = queue_] { writeLines(queue); }).detach();
-  } catch (const std::system_error&) {
+  if (startThread([queue = queue_] { writeLines(*queue); }) != ERROR_SUCCESS) {
     queue_->closed = true;  // no thread: every line is dropped
   }
 }
 
 DebugTrace::~DebugTrace() {
-  const std::lock_guard<std::mutex> lock(queue_->mutex);
+  const ExclusiveLock held(queue_->lock);
   queue_->closed = true;
-  queue_->lineQueued.notify_one();
+  WakeConditionVariable(&queue_->lineQueued);
 }
 
 void DebugTrace::write(const std::string& line) {
-  const std::lock_guard<std::mutex> lock(queue_->mutex);
+  const ExclusiveLock held(queue_->lock);
   if (queue_->closed || queue_->lines.size() >= QueuedLines) {
     ++queue_->dropped;
     return;
   }
   queue_->lines.push_back({std::exchange(queue_->dropped, 0), line});
   ResetEvent(queue_->writtenOut.get());
-  queue_->lineQueued.notify_one();
+  WakeConditionVariable(&queue_->lineQueued);
 }
 
 // Without an event, the wait fails at once.

@@ -35,7 +35,7 @@ class DebugTrace {
 
  private:
   struct Queue;
-  static void writeLines(const std::shared_ptr<Queue>& queue);
+  static void writeLines(Queue& queue);
 
   std::shared_ptr<Queue> queue_;
 };

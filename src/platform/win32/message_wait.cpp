@@ -54,22 +54,30 @@ void dispatchWaitingMessages() {
 
 // The remaining time is taken from the clock on every pass, so wakes that bring nothing cannot
 // stretch the wait. A wait on the queue that fails cannot be retried without spinning: the rest of
-// the time is waited out on the handle alone.
-bool waitDispatchingMessages(HANDLE handle, DWORD limitMilliseconds) {
+// the time is waited on the handle alone. When that fails too, the handle itself is at fault, and
+// sleeping out the time would only make a fault of this process look like a slow partner.
+HandleWaitEnd waitDispatchingMessages(HANDLE handle, DWORD limitMilliseconds) {
   const ULONGLONG due = GetTickCount64() + limitMilliseconds;
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     const auto remaining = static_cast<DWORD>(now < due ? due - now : 0);
     switch (waitForHandleOrInput(handle, remaining)) {
       case WaitWake::Signalled:
-        return true;
+        return {HandleWaitEnd::Signalled};
       case WaitWake::Input:
         dispatchWaitingMessages();
         break;
       case WaitWake::Timeout:
-        return false;
+        return {HandleWaitEnd::TimedOut};
       case WaitWake::Failed:
-        return waitForHandleAlone(handle, remaining);
+        switch (WaitForSingleObject(handle, remaining)) {
+          case WAIT_OBJECT_0:
+            return {HandleWaitEnd::Signalled};
+          case WAIT_FAILED:
+            return {HandleWaitEnd::Failed, GetLastError()};
+          default:
+            return {HandleWaitEnd::TimedOut};
+        }
     }
   }
 }

@@ -21,8 +21,14 @@ bool waitForInputAlone(DWORD milliseconds);
 // Retrieves, translates and dispatches every message waiting in the thread's queue.
 void dispatchWaitingMessages();
 
+// How a wait on a handle ended; the system's error when the wait itself failed.
+struct HandleWaitEnd {
+  enum { Signalled, TimedOut, Failed } end;
+  DWORD error = ERROR_SUCCESS;
+};
+
 // Waits until the handle is signalled or the limit has passed, dispatching the thread's messages
-// meanwhile; true when it was signalled.
-bool waitDispatchingMessages(HANDLE handle, DWORD limitMilliseconds);
+// meanwhile. Returns at once when the wait cannot be made at all.
+HandleWaitEnd waitDispatchingMessages(HANDLE handle, DWORD limitMilliseconds);
 
 }  // namespace halvik::win32
