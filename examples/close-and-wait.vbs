@@ -5,7 +5,7 @@
 ' <target> is a piece of the window title or a process ID; <variable> is the host variable that
 ' receives the outcome (HalvikOutcome when not given). Prints the outcome and what it means, and
 ' ends with exit code 0 once there is one, 1 when there is none within two minutes, 2 on wrong
-' use. Inside the host, take the part from "Set hs" on and use the host's own object instead.
+' use. Inside HomeSeer, which runs C# and VB.NET scripts, use close-and-wait.cs or .vb instead.
 Option Explicit
 
 Const TimeLimitSeconds = 120  ' Halvik's longest run takes about 100 seconds

@@ -4,15 +4,16 @@
 # and x11-utils to see its windows, CMake, GoogleTest's sources, clang with the sanitizer and
 # libFuzzer runtimes, clang-format for the C++ style, and osslsigncode (with OpenSSL's PKCS#11
 # engine for keys on tokens), openssl and python3-yaml to sign the release and to write and check
-# its manifests. The 32-bit loader installs everywhere, also where the kernel cannot execute it;
-# the scripts then run only the 64-bit programs.
+# its manifests, and Mono's C# compiler for the C# host script. The 32-bit loader installs
+# everywhere, also where the kernel cannot execute it; the scripts then run only the 64-bit
+# programs.
 set -euo pipefail
 # shellcheck source=scripts/common.sh
 source "$(dirname "$0")/common.sh"
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
   xvfb x11-utils clang-format clang libclang-rt-14-dev osslsigncode libengine-pkcs11-openssl
-  openssl python3-yaml)
+  openssl python3-yaml mono-mcs)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -111,6 +111,9 @@ for arch, scoop_arch, winget_arch in (("win32", "32bit", "x86"), ("win64", "64bi
          lambda a=arch, s=signed: in_zip(a, "halvik.exe") == s.read_bytes() and
          f"{hashlib.sha256(s.read_bytes()).hexdigest()}  halvik.exe\n"
          in in_zip(a, "SHA256SUMS").decode()),
+        ("the zip holds the host scripts for the host and for a prompt",
+         lambda a=arch: set(in_zip(a, None)) >=
+         {f"halvik-{version}-{a}/close-and-wait.{ext}" for ext in ("cs", "vb", "vbs")}),
         ("Scoop's hash is the zip's and its program is in the zip",
          lambda z=scoop_zip, h=zip_hash, a=arch:
          z["hash"] == h and f"{z['extract_dir']}/{scoop['bin']}" in in_zip(a, None)),
