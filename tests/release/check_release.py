@@ -2,18 +2,21 @@
 """Makes a release the way scripts/release.sh does, from one clean build of each release preset
 (build/release-check-win32 and -win64) and a throw-away certificate authority: signs each
 halvik.exe with scripts/sign.sh, packages it with cpack and writes the manifests with
-packaging/write_manifests.py. Then checks the signatures, the zips and the manifests, one case
-per line, and ends with a line in ctest's words, which scripts/test.sh counts."""
+packaging/write_manifests.py. Then checks the signatures, the zips and the manifests (against
+their official schemas in packaging/schemas/), one case per line, and ends with a line in ctest's
+words, which scripts/test.sh counts."""
 import hashlib
 import json
 import os
 import pathlib
 import re
+import secrets
 import shutil
 import subprocess
 import tempfile
 import zipfile
 
+import jsonschema
 import yaml
 
 root = pathlib.Path(__file__).resolve().parents[2]
@@ -72,29 +75,117 @@ def signed_again(program, environment):
     return copy.read_bytes()
 
 
+def signs_copy(environment, *shell, folder=work):
+    """Signs a copy of the unsigned 64-bit program with sign.sh started in the folder, both named
+    from there; returns whether the copy verifies, and what sign.sh printed."""
+    copy = shutil.copy(programs["win64"][1], work / "copy.exe")
+    result = subprocess.run([*shell, root / "scripts/sign.sh", os.path.relpath(copy, folder)],
+                            cwd=folder, env=environment, capture_output=True, text=True)
+    return result.returncode == 0 and verifies(copy, "test-ca"), result.stdout + result.stderr
+
+
+def traced_without_password(signed_and_output):
+    signed, output = signed_and_output
+    return signed and "+ " in output and password not in output
+
+
+def schema_errors(manifest):
+    """What the manifest's official schema finds wrong in it (formats unchecked)."""
+    name = (f"winget/manifest.{manifest['ManifestType']}.{manifest['ManifestVersion']}.json"
+            if "ManifestType" in manifest else "scoop/schema.json")
+    schema = json.loads((root / "packaging/schemas" / name).read_text())
+    return [error.message for error in jsonschema.Draft7Validator(schema).iter_errors(manifest)]
+
+
+def scoop_urls_name_their_zips(manifest):
+    return all(manifest["architecture"][scoop_arch]["url"].endswith(f"/halvik-{version}-{arch}.zip")
+               for arch, scoop_arch, _ in ARCHITECTURES)
+
+
+def manifests_for(name, **addresses):
+    """Runs write_manifests.py on the 64-bit build's CMake cache with the addresses set, beside
+    copies of the zips in work/name; returns its exit status and the Scoop manifest."""
+    cache = (root / "build/release-check-win64/CMakeCache.txt").read_text()
+    for variable, address in addresses.items():
+        cache = re.sub(rf"^{variable}:STRING=.*$", f"{variable}:STRING={address}", cache,
+                       flags=re.MULTILINE)
+    shutil.copytree(dist, work / name)
+    (work / name / "CMakeCache.txt").write_text(cache)
+    status = subprocess.run(["python3", root / "packaging/write_manifests.py", work / name,
+                             work / name], capture_output=True).returncode
+    return status, json.loads((work / name / "halvik.json").read_text())
+
+
+def github_release_updates():
+    status, manifest = manifests_for("github", **published)
+    updated_url = manifest["autoupdate"]["architecture"]["64bit"]["url"]
+    return (status == 0 and not schema_errors(manifest) and
+            manifest["checkver"] == {"github": github} and
+            updated_url.replace("$version", version) == manifest["architecture"]["64bit"]["url"])
+
+
 def in_zip(arch, name):
     with zipfile.ZipFile(dist / f"halvik-{version}-{arch}.zip") as archive:
         return archive.read(f"halvik-{version}-{arch}/{name}") if name else archive.namelist()
 
 
+ARCHITECTURES = (("win32", "32bit", "x86"), ("win64", "64bit", "x64"))
 unsigned_environment = {k: v for k, v in os.environ.items() if not k.startswith("HALVIK_SIGN")}
+password = f"never-by-chance-{secrets.token_hex(16)}"
 certificate("test-ca")
 certificate("other-ca")
 certificate("signer", "-CA", work / "test-ca.pem", "-CAkey", work / "test-ca.key",
             "-addext", "basicConstraints=CA:FALSE", "-addext", "extendedKeyUsage=codeSigning")
 signing = {**unsigned_environment, "HALVIK_SIGN_PKCS12": str(work / "signer.p12"),
-           "HALVIK_SIGN_PASSWORD": "pw"}
-run("openssl", "pkcs12", "-export", "-inkey", work / "signer.key", "-in", work / "signer.pem",
-    "-out", signing["HALVIK_SIGN_PKCS12"], "-passout", "env:HALVIK_SIGN_PASSWORD", env=signing)
+           "HALVIK_SIGN_PASSWORD": password}
+for p12, pass_out in (("signer.p12", "env:HALVIK_SIGN_PASSWORD"), ("no-password.p12", "pass:")):
+    run("openssl", "pkcs12", "-export", "-inkey", work / "signer.key", "-in", work / "signer.pem",
+        "-out", work / p12, "-passout", pass_out, env=signing)
+(work / "elsewhere").mkdir()
 programs = {arch: release_build(arch) for arch in ("win32", "win64")}
-run("python3", root / "packaging/write_manifests.py", root / "build/release-check-win64", dist)
+run("python3", root / "packaging/write_manifests.py", "--allow-placeholders",
+    root / "build/release-check-win64", dist)
 scoop = json.loads((dist / "halvik.json").read_text())
-winget = [yaml.safe_load(path.read_text()) for path in sorted((dist / "winget").glob("*.yaml"))]
+winget_files = sorted((dist / "winget").glob("*.yaml"))
+winget = [yaml.safe_load(path.read_text()) for path in winget_files]
 installers = {i["Architecture"]: i for m in winget for i in m.get("Installers", [])}
+github = "https://github.com/halvik-check/halvik"
+published = {"HALVIK_DOWNLOAD_URL": f"{github}/releases/download/v{version}",
+             "HALVIK_HOMEPAGE": github, "HALVIK_LICENSE_URL": f"{github}/blob/v{version}/LICENSE",
+             "HALVIK_RELEASE_NOTES_URL": f"{github}/blob/v{version}/CHANGELOG.md"}
+swapped = json.loads(json.dumps(scoop))
+arch32, arch64 = swapped["architecture"]["32bit"], swapped["architecture"]["64bit"]
+arch32["url"], arch64["url"] = arch64["url"], arch32["url"]
 
 cases = [("the manifests carry the project's version",
-          lambda: {scoop["version"]} | {m["PackageVersion"] for m in winget} == {version})]
-for arch, scoop_arch, winget_arch in (("win32", "32bit", "x86"), ("win64", "64bit", "x64")):
+          lambda: {scoop["version"]} | {m["PackageVersion"] for m in winget} == {version}),
+         ("signed under bash -x, and nothing printed holds the password",
+          lambda: traced_without_password(signs_copy(signing, "bash", "-x"))),
+         ("signed with xtrace in an exported SHELLOPTS, and nothing printed holds the password",
+          lambda: traced_without_password(signs_copy({**signing, "SHELLOPTS": "xtrace"}))),
+         ("an empty password signs with a PKCS#12 that has none",
+          lambda: signs_copy({**signing, "HALVIK_SIGN_PKCS12": str(work / "no-password.p12"),
+                              "HALVIK_SIGN_PASSWORD": ""})[0]),
+         ("a certificate and a program named from another folder are found there",
+          lambda: signs_copy({**signing, "HALVIK_SIGN_PKCS12": "../signer.p12"},
+                             folder=work / "elsewhere")[0]),
+         *[(f"{name} is valid against its schema", lambda m=manifest: not schema_errors(m))
+           for name, manifest in zip(["halvik.json", *(p.name for p in winget_files)],
+                                     [scoop, *winget])],
+         ("a manifest that breaks its schema is refused",
+          lambda: all(schema_errors(m) for m in [
+              {**scoop, "license": 3}, *[{**m, "PackageVersion": "1/3"} for m in winget]])),
+         ("each Scoop url names its architecture's zip", lambda: scoop_urls_name_their_zips(scoop)),
+         ("Scoop urls swapped between the architectures are found out",
+          lambda: not scoop_urls_name_their_zips(swapped)),
+         ("without a GitHub release, Scoop has no checkver and no autoupdate",
+          lambda: not {"checkver", "autoupdate"} & scoop.keys()),
+         ("a GitHub release gives Scoop's checkver and autoupdate, valid against its schema",
+          github_release_updates),
+         ("the manifests are refused while the homepage is a placeholder",
+          lambda: manifests_for("placeholder", **{
+              **published, "HALVIK_HOMEPAGE": "https://example.invalid/halvik"})[0] != 0)]
+for arch, scoop_arch, winget_arch in ARCHITECTURES:
     signed, unsigned = programs[arch]
     zip_hash = hashlib.sha256((dist / f"halvik-{version}-{arch}.zip").read_bytes()).hexdigest()
     scoop_zip, installer = scoop["architecture"][scoop_arch], installers[winget_arch]
