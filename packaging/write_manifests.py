@@ -22,7 +22,8 @@ import urllib.parse
 import yaml
 
 # The winget manifest schema these manifests follow: one that the public repository's validation
-# accepts when the release is submitted.
+# accepts when the release is submitted. The release check holds the manifests against its
+# schemas in packaging/schemas/winget/.
 WINGET_MANIFEST_VERSION = "1.10.0"
 PACKAGE_IDENTIFIER = "Halvik.Halvik"
 PUBLISHER = "The Halvik developers"
@@ -31,6 +32,7 @@ DESCRIPTION = ("Closes a Windows application on request, unattended, and reports
 LICENSE = "MIT"
 MONIKER = "halvik"
 TAGS = ["close-application", "homeseer", "home-automation", "process", "window"]
+# The CMake cache variables that hold the addresses the manifests name.
 ADDRESSES = ["HALVIK_DOWNLOAD_URL", "HALVIK_HOMEPAGE", "HALVIK_LICENSE_URL",
              "HALVIK_RELEASE_NOTES_URL"]
 # Each zip's word size in the names Scoop and winget give it.
