@@ -10,7 +10,6 @@ import json
 import os
 import pathlib
 import re
-import secrets
 import shutil
 import subprocess
 import tempfile
@@ -75,18 +74,15 @@ def signed_again(program, environment):
     return copy.read_bytes()
 
 
-def signs_copy(environment, *shell, folder=work):
-    """Signs a copy of the unsigned 64-bit program with sign.sh started in the folder, both named
-    from there; returns whether the copy verifies, and what sign.sh printed."""
+def signs_copy(environment, folder=work, shell=("bash", "-x")):
+    """Whether sign.sh, traced and started in the folder on a copy of the unsigned 64-bit program
+    named from there, signs it and prints no password."""
     copy = shutil.copy(programs["win64"][1], work / "copy.exe")
     result = subprocess.run([*shell, root / "scripts/sign.sh", os.path.relpath(copy, folder)],
                             cwd=folder, env=environment, capture_output=True, text=True)
-    return result.returncode == 0 and verifies(copy, "test-ca"), result.stdout + result.stderr
-
-
-def traced_without_password(signed_and_output):
-    signed, output = signed_and_output
-    return signed and "+ " in output and password not in output
+    output = result.stdout + result.stderr
+    return result.returncode == 0 and verifies(copy, "test-ca") and "+ " in output and \
+        password not in output
 
 
 def schema_errors(manifest):
@@ -103,25 +99,16 @@ def scoop_urls_name_their_zips(manifest):
 
 
 def manifests_for(name, **addresses):
-    """Runs write_manifests.py on the 64-bit build's CMake cache with the addresses set, beside
-    copies of the zips in work/name; returns its exit status and the Scoop manifest."""
+    """The Scoop manifest that write_manifests.py writes from the 64-bit build's CMake cache with
+    the addresses put first (where they are read), beside copies of the zips in work/name; None
+    when it refuses."""
     cache = (root / "build/release-check-win64/CMakeCache.txt").read_text()
-    for variable, address in addresses.items():
-        cache = re.sub(rf"^{variable}:STRING=.*$", f"{variable}:STRING={address}", cache,
-                       flags=re.MULTILINE)
-    shutil.copytree(dist, work / name)
-    (work / name / "CMakeCache.txt").write_text(cache)
-    status = subprocess.run(["python3", root / "packaging/write_manifests.py", work / name,
-                             work / name], capture_output=True).returncode
-    return status, json.loads((work / name / "halvik.json").read_text())
-
-
-def github_release_updates():
-    status, manifest = manifests_for("github", **published)
-    updated_url = manifest["autoupdate"]["architecture"]["64bit"]["url"]
-    return (status == 0 and not schema_errors(manifest) and
-            manifest["checkver"] == {"github": github} and
-            updated_url.replace("$version", version) == manifest["architecture"]["64bit"]["url"])
+    shutil.copytree(dist, work / name, ignore=shutil.ignore_patterns("*.json", "winget"))
+    (work / name / "CMakeCache.txt").write_text(
+        "".join(f"{variable}:STRING={url}\n" for variable, url in addresses.items()) + cache)
+    if subprocess.run(["python3", root / "packaging/write_manifests.py", work / name, work / name],
+                      capture_output=True).returncode == 0:
+        return json.loads((work / name / "halvik.json").read_text())
 
 
 def in_zip(arch, name):
@@ -131,7 +118,7 @@ def in_zip(arch, name):
 
 ARCHITECTURES = (("win32", "32bit", "x86"), ("win64", "64bit", "x64"))
 unsigned_environment = {k: v for k, v in os.environ.items() if not k.startswith("HALVIK_SIGN")}
-password = f"never-by-chance-{secrets.token_hex(16)}"
+password = f"never-by-chance-{os.urandom(16).hex()}"
 certificate("test-ca")
 certificate("other-ca")
 certificate("signer", "-CA", work / "test-ca.pem", "-CAkey", work / "test-ca.key",
@@ -146,45 +133,42 @@ programs = {arch: release_build(arch) for arch in ("win32", "win64")}
 run("python3", root / "packaging/write_manifests.py", "--allow-placeholders",
     root / "build/release-check-win64", dist)
 scoop = json.loads((dist / "halvik.json").read_text())
-winget_files = sorted((dist / "winget").glob("*.yaml"))
-winget = [yaml.safe_load(path.read_text()) for path in winget_files]
+winget = [yaml.safe_load(path.read_text()) for path in sorted((dist / "winget").glob("*.yaml"))]
 installers = {i["Architecture"]: i for m in winget for i in m.get("Installers", [])}
 github = "https://github.com/halvik-check/halvik"
 published = {"HALVIK_DOWNLOAD_URL": f"{github}/releases/download/v{version}",
-             "HALVIK_HOMEPAGE": github, "HALVIK_LICENSE_URL": f"{github}/blob/v{version}/LICENSE",
-             "HALVIK_RELEASE_NOTES_URL": f"{github}/blob/v{version}/CHANGELOG.md"}
-swapped = json.loads(json.dumps(scoop))
-arch32, arch64 = swapped["architecture"]["32bit"], swapped["architecture"]["64bit"]
-arch32["url"], arch64["url"] = arch64["url"], arch32["url"]
+             **{name: github for name in ("HALVIK_HOMEPAGE", "HALVIK_LICENSE_URL",
+                                          "HALVIK_RELEASE_NOTES_URL")}}
 
 cases = [("the manifests carry the project's version",
           lambda: {scoop["version"]} | {m["PackageVersion"] for m in winget} == {version}),
          ("signed under bash -x, and nothing printed holds the password",
-          lambda: traced_without_password(signs_copy(signing, "bash", "-x"))),
+          lambda: signs_copy(signing)),
          ("signed with xtrace in an exported SHELLOPTS, and nothing printed holds the password",
-          lambda: traced_without_password(signs_copy({**signing, "SHELLOPTS": "xtrace"}))),
+          lambda: signs_copy({**signing, "SHELLOPTS": "xtrace"}, shell=())),
          ("an empty password signs with a PKCS#12 that has none",
           lambda: signs_copy({**signing, "HALVIK_SIGN_PKCS12": str(work / "no-password.p12"),
-                              "HALVIK_SIGN_PASSWORD": ""})[0]),
+                              "HALVIK_SIGN_PASSWORD": ""})),
          ("a certificate and a program named from another folder are found there",
           lambda: signs_copy({**signing, "HALVIK_SIGN_PKCS12": "../signer.p12"},
-                             folder=work / "elsewhere")[0]),
-         *[(f"{name} is valid against its schema", lambda m=manifest: not schema_errors(m))
-           for name, manifest in zip(["halvik.json", *(p.name for p in winget_files)],
-                                     [scoop, *winget])],
+                             work / "elsewhere")),
+         *[(f"the {m.get('ManifestType', 'Scoop')} manifest is valid against its schema",
+            lambda m=m: not schema_errors(m)) for m in [scoop, *winget]],
          ("a manifest that breaks its schema is refused",
           lambda: all(schema_errors(m) for m in [
               {**scoop, "license": 3}, *[{**m, "PackageVersion": "1/3"} for m in winget]])),
-         ("each Scoop url names its architecture's zip", lambda: scoop_urls_name_their_zips(scoop)),
-         ("Scoop urls swapped between the architectures are found out",
-          lambda: not scoop_urls_name_their_zips(swapped)),
-         ("without a GitHub release, Scoop has no checkver and no autoupdate",
-          lambda: not {"checkver", "autoupdate"} & scoop.keys()),
-         ("a GitHub release gives Scoop's checkver and autoupdate, valid against its schema",
-          github_release_updates),
+         ("each Scoop url names its architecture's zip, and swapped ones are found out",
+          lambda: scoop_urls_name_their_zips(scoop) and not scoop_urls_name_their_zips(
+              {**scoop, "architecture": {"32bit": scoop["architecture"]["64bit"],
+                                         "64bit": scoop["architecture"]["32bit"]}})),
+         ("only a GitHub release gives Scoop's checkver and autoupdate, valid against its schema",
+          lambda: not {"checkver", "autoupdate"} & scoop.keys() and
+          (m := manifests_for("github", **published)) and not schema_errors(m) and
+          m["checkver"] == {"github": github} and m["architecture"]["64bit"]["url"] ==
+          m["autoupdate"]["architecture"]["64bit"]["url"].replace("$version", version)),
          ("the manifests are refused while the homepage is a placeholder",
           lambda: manifests_for("placeholder", **{
-              **published, "HALVIK_HOMEPAGE": "https://example.invalid/halvik"})[0] != 0)]
+              **published, "HALVIK_HOMEPAGE": "https://example.invalid/halvik"}) is None)]
 for arch, scoop_arch, winget_arch in ARCHITECTURES:
     signed, unsigned = programs[arch]
     zip_hash = hashlib.sha256((dist / f"halvik-{version}-{arch}.zip").read_bytes()).hexdigest()
