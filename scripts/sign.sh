@@ -11,7 +11,8 @@
 # Files and programs are named from the folder the script is started in. The password reaches
 # osslsigncode only through a pipe (-readpass), never a command line, and is never traced: under
 # bash -x, or with xtrace in an exported SHELLOPTS, tracing is off wherever the password or what
-# osslsigncode printed is expanded. So a key's URI must not carry its PIN (pin-value=).
+# osslsigncode printed is expanded. A key's URI that carries its PIN (pin-value=) is refused, as
+# the PIN would be on osslsigncode's command line.
 # Without a time-stamping server the signature carries a fixed signing time, SOURCE_DATE_EPOCH or
 # else the time of the commit being signed, so that signing the same program twice with an RSA key
 # gives the same bytes.
