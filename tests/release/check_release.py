@@ -2,8 +2,9 @@
 """Makes a release the way scripts/release.sh does, from one clean build of each release preset
 (build/release-check-win32 and -win64) and a throw-away certificate authority: signs each
 halvik.exe with scripts/sign.sh, packages it with cpack and writes the manifests with
-packaging/write_manifests.py. Then checks the signatures, the zips and the manifests, one case
-per line, and ends with a line in ctest's words, which scripts/test.sh counts."""
+packaging/write_manifests.py. Then checks the signatures, the zips and the manifests (against
+their official schemas in packaging/schemas/), one case per line, and ends with a line in ctest's
+words, which scripts/test.sh counts."""
 import hashlib
 import json
 import os
@@ -14,6 +15,7 @@ import subprocess
 import tempfile
 import zipfile
 
+import jsonschema
 import yaml
 
 root = pathlib.Path(__file__).resolve().parents[2]
@@ -72,29 +74,102 @@ def signed_again(program, environment):
     return copy.read_bytes()
 
 
+def signs_copy(environment, folder=work, shell=("bash", "-x")):
+    """Whether sign.sh, traced and started in the folder on a copy of the unsigned 64-bit program
+    named from there, signs it and prints no password."""
+    copy = shutil.copy(programs["win64"][1], work / "copy.exe")
+    result = subprocess.run([*shell, root / "scripts/sign.sh", os.path.relpath(copy, folder)],
+                            cwd=folder, env=environment, capture_output=True, text=True)
+    output = result.stdout + result.stderr
+    return result.returncode == 0 and verifies(copy, "test-ca") and "+ " in output and \
+        password not in output
+
+
+def schema_errors(manifest):
+    """What the manifest's official schema finds wrong in it (formats unchecked)."""
+    name = (f"winget/manifest.{manifest['ManifestType']}.{manifest['ManifestVersion']}.json"
+            if "ManifestType" in manifest else "scoop/schema.json")
+    schema = json.loads((root / "packaging/schemas" / name).read_text())
+    return [error.message for error in jsonschema.Draft7Validator(schema).iter_errors(manifest)]
+
+
+def scoop_urls_name_their_zips(manifest):
+    return all(manifest["architecture"][scoop_arch]["url"].endswith(f"/halvik-{version}-{arch}.zip")
+               for arch, scoop_arch, _ in ARCHITECTURES)
+
+
+def manifests_for(name, **addresses):
+    """The Scoop manifest that write_manifests.py writes from the 64-bit build's CMake cache with
+    the addresses put first (where they are read), beside copies of the zips in work/name; None
+    when it refuses."""
+    cache = (root / "build/release-check-win64/CMakeCache.txt").read_text()
+    shutil.copytree(dist, work / name, ignore=shutil.ignore_patterns("*.json", "winget"))
+    (work / name / "CMakeCache.txt").write_text(
+        "".join(f"{variable}:STRING={url}\n" for variable, url in addresses.items()) + cache)
+    if subprocess.run(["python3", root / "packaging/write_manifests.py", work / name, work / name],
+                      capture_output=True).returncode == 0:
+        return json.loads((work / name / "halvik.json").read_text())
+
+
 def in_zip(arch, name):
     with zipfile.ZipFile(dist / f"halvik-{version}-{arch}.zip") as archive:
         return archive.read(f"halvik-{version}-{arch}/{name}") if name else archive.namelist()
 
 
+ARCHITECTURES = (("win32", "32bit", "x86"), ("win64", "64bit", "x64"))
 unsigned_environment = {k: v for k, v in os.environ.items() if not k.startswith("HALVIK_SIGN")}
+password = f"never-by-chance-{os.urandom(16).hex()}"
 certificate("test-ca")
 certificate("other-ca")
 certificate("signer", "-CA", work / "test-ca.pem", "-CAkey", work / "test-ca.key",
             "-addext", "basicConstraints=CA:FALSE", "-addext", "extendedKeyUsage=codeSigning")
 signing = {**unsigned_environment, "HALVIK_SIGN_PKCS12": str(work / "signer.p12"),
-           "HALVIK_SIGN_PASSWORD": "pw"}
-run("openssl", "pkcs12", "-export", "-inkey", work / "signer.key", "-in", work / "signer.pem",
-    "-out", signing["HALVIK_SIGN_PKCS12"], "-passout", "env:HALVIK_SIGN_PASSWORD", env=signing)
+           "HALVIK_SIGN_PASSWORD": password}
+for p12, pass_out in (("signer.p12", "env:HALVIK_SIGN_PASSWORD"), ("no-password.p12", "pass:")):
+    run("openssl", "pkcs12", "-export", "-inkey", work / "signer.key", "-in", work / "signer.pem",
+        "-out", work / p12, "-passout", pass_out, env=signing)
+(work / "elsewhere").mkdir()
 programs = {arch: release_build(arch) for arch in ("win32", "win64")}
-run("python3", root / "packaging/write_manifests.py", root / "build/release-check-win64", dist)
+run("python3", root / "packaging/write_manifests.py", "--allow-placeholders",
+    root / "build/release-check-win64", dist)
 scoop = json.loads((dist / "halvik.json").read_text())
 winget = [yaml.safe_load(path.read_text()) for path in sorted((dist / "winget").glob("*.yaml"))]
 installers = {i["Architecture"]: i for m in winget for i in m.get("Installers", [])}
+github = "https://github.com/halvik-check/halvik"
+published = {"HALVIK_DOWNLOAD_URL": f"{github}/releases/download/v{version}",
+             **{name: github for name in ("HALVIK_HOMEPAGE", "HALVIK_LICENSE_URL",
+                                          "HALVIK_RELEASE_NOTES_URL")}}
 
 cases = [("the manifests carry the project's version",
-          lambda: {scoop["version"]} | {m["PackageVersion"] for m in winget} == {version})]
-for arch, scoop_arch, winget_arch in (("win32", "32bit", "x86"), ("win64", "64bit", "x64")):
+          lambda: {scoop["version"]} | {m["PackageVersion"] for m in winget} == {version}),
+         ("signed under bash -x, and nothing printed holds the password",
+          lambda: signs_copy(signing)),
+         ("signed with xtrace in an exported SHELLOPTS, and nothing printed holds the password",
+          lambda: signs_copy({**signing, "SHELLOPTS": "xtrace"}, shell=())),
+         ("an empty password signs with a PKCS#12 that has none",
+          lambda: signs_copy({**signing, "HALVIK_SIGN_PKCS12": str(work / "no-password.p12"),
+                              "HALVIK_SIGN_PASSWORD": ""})),
+         ("a certificate and a program named from another folder are found there",
+          lambda: signs_copy({**signing, "HALVIK_SIGN_PKCS12": "../signer.p12"},
+                             work / "elsewhere")),
+         *[(f"the {m.get('ManifestType', 'Scoop')} manifest is valid against its schema",
+            lambda m=m: not schema_errors(m)) for m in [scoop, *winget]],
+         ("a manifest that breaks its schema is refused",
+          lambda: all(schema_errors(m) for m in [
+              {**scoop, "license": 3}, *[{**m, "PackageVersion": "1/3"} for m in winget]])),
+         ("each Scoop url names its architecture's zip, and swapped ones are found out",
+          lambda: scoop_urls_name_their_zips(scoop) and not scoop_urls_name_their_zips(
+              {**scoop, "architecture": {"32bit": scoop["architecture"]["64bit"],
+                                         "64bit": scoop["architecture"]["32bit"]}})),
+         ("only a GitHub release gives Scoop's checkver and autoupdate, valid against its schema",
+          lambda: not {"checkver", "autoupdate"} & scoop.keys() and
+          (m := manifests_for("github", **published)) and not schema_errors(m) and
+          m["checkver"] == {"github": github} and m["architecture"]["64bit"]["url"] ==
+          m["autoupdate"]["architecture"]["64bit"]["url"].replace("$version", version)),
+         ("the manifests are refused while the homepage is a placeholder",
+          lambda: manifests_for("placeholder", **{
+              **published, "HALVIK_HOMEPAGE": "https://example.invalid/halvik"}) is None)]
+for arch, scoop_arch, winget_arch in ARCHITECTURES:
     signed, unsigned = programs[arch]
     zip_hash = hashlib.sha256((dist / f"halvik-{version}-{arch}.zip").read_bytes()).hexdigest()
     scoop_zip, installer = scoop["architecture"][scoop_arch], installers[winget_arch]
