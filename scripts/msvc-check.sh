@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks every .cpp and .h of src/, bench/ and tests/e2e/ as Visual Studio's compiler reads them:
-# clang-cl in its Visual Studio mode (/permissive-, /W4 and the pedantic GNU warnings), for 32-
-# and for 64-bit Windows, each file alone, two at a time; any error or warning fails. Then fails
-# on the GNU and MinGW-only constructs that clang-cl accepts. The headers are the MinGW-w64
-# Windows headers and libc++'s, not Visual Studio's SDK and standard library.
+# clang-cl in its Visual Studio mode (/permissive-, /W4, and clang's pedantic, variable-length-
+# array and GNU-extension warnings), for 32- and for 64-bit Windows, each file alone, two at a
+# time; any error or warning fails. Then fails on the GNU and MinGW-only constructs that clang-cl
+# accepts. The headers are MinGW-w64's and libc++'s, not Visual Studio's SDK and standard library.
 # Usage: msvc-check.sh VERSION GOOGLETEST-INCLUDE: the version the end-to-end tests expect, and the
 # folder of GoogleTest's headers they include (the native build's test passes both).
 set -euo pipefail
@@ -48,8 +48,10 @@ for triple in x86_64-pc-windows-msvc i686-pc-windows-msvc; do
   printf "$triple %s\n" "${files[@]}"
 done | xargs -P 2 -L 1 bash -c 'check_file "$@"' _ || status=1
 
-if grep -nE '__attribute__|__builtin_|__int128|typeof|__extension__|#[[:space:]]*(include_next|warning)|__mingw_|__MINGW|__GNUC__|__PRETTY_FUNCTION__|#[[:space:]]*include[[:space:]]*[<"](unistd|pthread|dirent|getopt|strings|sys/time|sys/param|dlfcn)\.h' \
-  "${files[@]}"; then
+gnu='__attribute__|__builtin_|__int128|typeof|__extension__|#[[:space:]]*(include_next|warning)'
+gnu+='|__mingw_|__MINGW|__GNUC__|__PRETTY_FUNCTION__|#[[:space:]]*include[[:space:]]*[<"]'
+gnu+='(unistd|pthread|dirent|getopt|strings|sys/time|sys/param|dlfcn)\.h'
+if grep -nE "$gnu" "${files[@]}"; then
   echo "GNU or MinGW-only constructs above: Visual Studio has none of them" >&2
   status=1
 fi
