@@ -90,7 +90,12 @@ bool RunTrace::closeRequest(WindowHandle window, bool stillExists) {
   return stillExists;
 }
 
+// The first and the last round of a poll, and every round in which something happened (the title
+// went, or a failure was passed over): the rounds between them changed nothing, and the next line's
+// number counts them.
 void RunTrace::pollRound(const PollRound& round) {
+  const bool eventful = !round.titlePresent || round.searchFailure || round.waitFailure;
+  if (round.round != 1 && round.round != MaxWaitRounds && !eventful) return;
   const std::string verdict =
       round.searchFailure
           ? "title counts as present, search passed over: " + failureText(*round.searchFailure)

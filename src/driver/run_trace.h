@@ -1,7 +1,8 @@
 #pragma once
 
 // The run's trace: one line for each decision, for whoever follows the run in the system's
-// debug-output stream. Nothing is written per window searched.
+// debug-output stream. Nothing is written per window searched, nor for a second of a poll in which
+// nothing changed.
 
 #include <cstdint>
 #include <optional>

@@ -75,6 +75,24 @@ std::size_t countStarting(const std::vector<std::string>& lines, const std::stri
                     [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
 }
 
+// Whether the poll's traced rounds each begin with round 1 and end with the title gone or the last
+// round, as many as the rounds waited at most.
+bool pollsTracedAtTheirEnds(const std::vector<std::string>& lines, std::size_t rounds) {
+  const std::string poll = "poll round ";
+  std::vector<std::string> traced;
+  std::copy_if(lines.begin(), lines.end(), std::back_inserter(traced),
+               [&](const std::string& line) { return line.rfind(poll, 0) == 0; });
+  const auto number = [&](const std::string& line) { return std::stoi(line.substr(poll.size())); };
+  for (std::size_t i = 0; i < traced.size(); ++i) {
+    const bool pollEnds = i + 1 == traced.size() || number(traced[i + 1]) == 1;
+    if ((i == 0 && number(traced[i]) != 1) ||
+        (pollEnds && traced[i].find("title gone") == std::string::npos &&
+         number(traced[i]) != MaxWaitRounds))
+      return false;
+  }
+  return traced.size() <= rounds && (rounds == 0) == traced.empty();
+}
+
 bool anyContains(const std::vector<std::string>& lines, const std::string& text) {
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& line) { return line.find(text) != std::string::npos; });
@@ -210,9 +228,9 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
               anyContains(lines, ", process " + std::to_string(run.targetProcess) + ", title ")),
          "a target is traced once, with its process");
   expect(countStarting(lines, "close request: ") == closes.size(), "the close request is traced");
-  expect(countStarting(lines, "poll round ") ==
-             static_cast<std::size_t>(seen.waitsBegun + seen.eventsRefused),
-         "each round of a poll is traced");
+  expect(
+      pollsTracedAtTheirEnds(lines, static_cast<std::size_t>(seen.waitsBegun + seen.eventsRefused)),
+      "each poll is traced from its first round to its last");
   expect(countStarting(lines, "forced end of process ") == (ending ? 1u : 0u) ||
              (outcome >= OutcomeClosed && countStarting(lines, "forced end of process ") == 1),
          "the forced end is traced once when the outcome follows it, and never before a close "

@@ -17,8 +17,8 @@ struct QueuedLine {
 struct DebugTrace::Queue {
   SRWLOCK lock = SRWLOCK_INIT;
   CONDITION_VARIABLE lineQueued = CONDITION_VARIABLE_INIT;
-  // Set while nothing is queued or being written. An event, not the condition variable: the end
-  // waits on it with a limit, and a timed wait on a condition variable cannot say why it woke.
+  // Set while nothing is queued or being written. An event, so that the end waits for it with a
+  // plain timed wait: the program's last moment depends on no lock the writer takes.
   UniqueHandle writtenOut{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
   std::deque<QueuedLine> lines;
   std::size_t dropped = 0;
@@ -39,6 +39,17 @@ class ExclusiveLock {
  private:
   SRWLOCK& lock_;
 };
+
+// Whether anybody reads the stream: a debugger of this process, or a viewer, which makes the
+// stream's "buffer ready" event under the name OutputDebugStringW looks for (an event that exists
+// but may not be opened is a viewer's all the same). Asking costs a fraction of writing a line,
+// which raises an exception for a debugger and then looks for the viewer's objects itself; so a
+// line nobody reads is never queued, and the writer thread stays asleep.
+bool anybodyListens() {
+  if (IsDebuggerPresent()) return true;
+  const UniqueHandle ready(OpenEventW(SYNCHRONIZE, FALSE, L"DBWIN_BUFFER_READY"));
+  return ready || GetLastError() == ERROR_ACCESS_DENIED;
+}
 
 // The line is ASCII, so widening it character by character is exact.
 void output(const std::wstring& prefix, const std::string& line) {
@@ -82,6 +93,7 @@ DebugTrace::~DebugTrace() {
 }
 
 void DebugTrace::write(const std::string& line) {
+  if (!anybodyListens()) return;
   const ExclusiveLock held(queue_->lock);
   if (queue_->closed || queue_->lines.size() >= QueuedLines) {
     ++queue_->dropped;
