@@ -69,9 +69,9 @@ void RunTrace::launcher(const LaunchingProcess& launcher) {
   if (launcher.process != 0) {
     write("launcher: process " + std::to_string(launcher.process) + " held");
   } else if (launcher.lastError != 0) {
-    write("launcher: unknown, error " + std::to_string(launcher.lastError));
+    write("launcher: none held, error " + std::to_string(launcher.lastError));
   } else {
-    write("launcher: gone, its ID taken by a younger process");
+    write("launcher: none held, its ID names a younger process");
   }
 }
 

@@ -48,8 +48,9 @@ struct LaunchingConsole {
 };
 
 // The program that started this one, as found when this one started, and held from then on so that
-// its ID names no other process for the run. 0 when there is none: it had already ended and its ID
-// passed to a process created after this one, or it could not be told (lastError says why).
+// its ID names no other process for the run. 0 when none is held: it had already ended, its ID
+// naming no process or one created after this one, or it could not be opened or told; lastError
+// then gives the system's error code of the call that failed, if one did.
 struct LaunchingProcess {
   ProcessId process = 0;
   std::uint32_t lastError = 0;  // the system's error code when it could not be told

@@ -61,7 +61,6 @@ class Win32Platform : public Platform {
   // Whether an automation object was asked for: from then on host code may run in this process.
   bool hostObjectRequested() const { return apartment_.has_value(); }
 
- public:
   // The program that started this one, and the handle that holds it for the run.
   struct HeldLauncher {
     UniqueHandle hold;
