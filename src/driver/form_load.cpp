@@ -11,6 +11,7 @@ void HalvikForm::Form_Load() {
   run_.Target = arguments.Target;
   run_.VariableName = arguments.VariableName;
   trace_.arguments(arguments);
+  trace_.launcher(platform_.launchingProcess());
 
   run_.Outcome = run_.Target.empty() ? OutcomeNoTarget : OutcomeStarted;
   // Read before a host can be loaded into this process: the system's number parser may wait for

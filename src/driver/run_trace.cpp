@@ -65,6 +65,16 @@ void RunTrace::arguments(const SplitArguments& arguments) {
         traceQuoted(arguments.VariableName));
 }
 
+void RunTrace::launcher(const LaunchingProcess& launcher) {
+  if (launcher.process != 0) {
+    write("launcher: process " + std::to_string(launcher.process) + " held");
+  } else if (launcher.lastError != 0) {
+    write("launcher: none held, error " + std::to_string(launcher.lastError));
+  } else {
+    write("launcher: none held, its ID names a younger process");
+  }
+}
+
 void RunTrace::target(const RunState& run) {
   const char* naming = run.NamedBy == TargetNaming::ByProcessId ? "process ID" : "title";
   write("target named by " + std::string(naming) + ": " + windowText(run.TargetWindow) +

@@ -31,6 +31,8 @@ class RunTrace {
   explicit RunTrace(Platform& platform) : platform_(platform) {}
 
   void arguments(const SplitArguments& arguments);
+  // The program that started this one, as the start found it.
+  void launcher(const LaunchingProcess& launcher);
   void target(const RunState& run);
   // The hold on the target process: whether it was taken, and kept after its window's owner was
   // read again.

@@ -47,6 +47,15 @@ struct LaunchingConsole {
   WindowHandle holder = 0;
 };
 
+// The program that started this one, as found when this one started, and held from then on so that
+// its ID names no other process for the run. 0 when none is held: it had already ended, its ID
+// naming no process or one created after this one, or it could not be opened or told; lastError
+// then gives the system's error code of the call that failed, if one did.
+struct LaunchingProcess {
+  ProcessId process = 0;
+  std::uint32_t lastError = 0;  // the system's error code when it could not be told
+};
+
 enum class WaitWake { Signalled, Input, Timeout, Failed };
 
 // A manual-reset event, created unsignalled; closed by the destructor.
@@ -113,6 +122,8 @@ class Platform {
   virtual void postClose(WindowHandle window) = 0;
   // The console this program was started from, as found when it started.
   virtual LaunchingConsole launchingConsole() = 0;
+  // The program that started this one, as found when it started.
+  virtual LaunchingProcess launchingProcess() = 0;
 
   virtual ProcessId currentProcessId() = 0;
   // The system's error code of the last call on this thread that failed, read right after it.

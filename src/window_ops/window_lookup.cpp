@@ -4,19 +4,33 @@ namespace halvik {
 namespace {
 
 // The window Windows shows in place of one whose application has stopped reading its messages,
-// titled like it with " (Not Responding)" added. It belongs to the system (dwm.exe from Windows 8,
-// before that the system's own process); the application's window lies hidden behind it, still
-// titled, and is the one to close.
+// titled like it with " (Not Responding)" added. It belongs to the desktop window manager (dwm.exe,
+// from Vista on), or where none runs to a process of the system (csrss.exe); the application's
+// window lies hidden behind it, still titled, and is the one to close. Any program may register a
+// class of that name, so only those owners', or one that cannot be told, are passed over.
 const wchar_t GhostClass[] = L"Ghost";
+
+bool isSystemGhost(Platform& platform, WindowHandle window) {
+  const std::wstring program = programName(platform, platform.owningProcess(window));
+  return program.empty() || program == L"dwm.exe" || program == L"csrss.exe";
+}
+
+// The hidden input-method windows that every GUI thread owns ("Default IME"), and those of text
+// services ("MSCTFIME UI"): a title piece such as "Default" would name whichever process owns the
+// frontmost one.
+bool isInputMethodClass(const std::wstring& className) {
+  return className == L"IME" || className == L"MSCTFIME UI";
+}
 
 }  // namespace
 
 // Walks a snapshot, so windows that come and go during the walk cannot make it loop or stop early.
 // Windows without a title never match, nor does one whose class cannot be read (it is gone); hidden
 // ones do. The search runs for every window of every poll: the text is mapped once, each
-// title once, and a class is read only for a title that matches. Passed over: the console this
-// program was started from and the terminal that holds it, whose titles show the command that
-// started the program, target text and all; and ghosts.
+// title once, and a class, and for a ghost its program, is read only for a title that matches.
+// Passed over: the console this program was started from and the terminal that holds it, whose
+// titles show the command that started the program, target text and all; the system's ghosts; and
+// input-method windows.
 WindowHandle findTitledWindow(Platform& platform, const std::wstring& text,
                               std::wstring& windowClass) {
   const std::wstring wanted = platform.upperCase(text);
@@ -26,7 +40,8 @@ WindowHandle findTitledWindow(Platform& platform, const std::wstring& text,
     const auto title = windowTitle(platform, window);
     if (title.empty() || platform.upperCase(title).find(wanted) == std::wstring::npos) continue;
     auto className = windowClassName(platform, window);
-    if (className.empty() || className == GhostClass) continue;
+    if (className.empty() || isInputMethodClass(className)) continue;
+    if (className == GhostClass && isSystemGhost(platform, window)) continue;
     windowClass = std::move(className);
     return window;
   }

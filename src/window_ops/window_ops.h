@@ -65,6 +65,10 @@ ForcedEnd endProcess(Platform& platform, ProcessId process);
 enum class TargetNaming { ByTitle, ByProcessId };
 const char* sparingRule(Platform& platform, ProcessId process, TargetNaming naming);
 
+// The file name of the process's program in lower case, as the sparing rules match it; empty when
+// it cannot be read.
+std::wstring programName(Platform& platform, ProcessId process);
+
 // Disappearance poll (disappearance_poll.cpp).
 
 constexpr std::int16_t MaxWaitRounds = 50;

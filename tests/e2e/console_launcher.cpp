@@ -2,9 +2,11 @@
 // command prompt that runs a host script. It titles its console with a command line that holds
 // the argument text, as the prompt does, starts halvik.exe with that argument text as its child,
 // waits for it, and writes what it saw to the result file, one line each: whether halvik.exe ended
-// in time, and whether the console is still there.
+// in time, whether the console is still there, and whether it can still write to it. With
+// "detached", halvik.exe is started without a console (DETACHED_PROCESS), as Windows starts every
+// GUI program.
 //
-// Usage: console_launcher.exe RESULT-FILE HALVIK-PATH ARGUMENT-TEXT
+// Usage: console_launcher.exe RESULT-FILE HALVIK-PATH ARGUMENT-TEXT [detached]
 
 #include <windows.h>
 
@@ -26,12 +28,12 @@ void titleConsole(const std::wstring& title) {
   }
 }
 
-bool runToEnd(const std::wstring& program, const std::wstring& argumentText) {
+bool runToEnd(const std::wstring& program, const std::wstring& argumentText, DWORD flags) {
   std::wstring commandLine = L"\"" + program + L"\" " + argumentText;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started = {};
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
                       nullptr, &startup, &started)) {
     return false;
   }
@@ -46,16 +48,24 @@ bool runToEnd(const std::wstring& program, const std::wstring& argumentText) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) return 2;
+  if (argc != 4 && argc != 5) return 2;
   const std::wstring argumentText = argv[3];
+  const DWORD flags = argc == 5 && std::wstring(argv[4]) == L"detached" ? DETACHED_PROCESS : 0;
   titleConsole(L"Command Prompt - cscript //nologo close-and-wait.vbs halvik.exe \"" +
                argumentText + L"\"");
-  const bool ended = runToEnd(argv[2], argumentText);
+  const bool ended = runToEnd(argv[2], argumentText, flags);
   const bool consoleThere = IsWindow(GetConsoleWindow()) != FALSE;
+  const std::wstring line = L"halvik ended\r\n";
+  const auto length = static_cast<DWORD>(line.size());
+  DWORD written = 0;
+  const bool writable =
+      WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), line.c_str(), length, &written, nullptr) &&
+      written == length;
   FILE* result = _wfopen(argv[1], L"w");
   if (!result) return 3;
-  std::fprintf(result, "%s\n%s\n", ended ? "halvik ended" : "halvik still running",
-               consoleThere ? "console still there" : "console gone");
+  std::fprintf(result, "%s\n%s\n%s\n", ended ? "halvik ended" : "halvik still running",
+               consoleThere ? "console still there" : "console gone",
+               writable ? "console writable" : "console not writable");
   std::fclose(result);
   return 0;
 }

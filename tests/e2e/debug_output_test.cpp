@@ -99,11 +99,13 @@ TEST(DebugOutput, RunThatEndsInOneIsTracedDecisionByDecision) {
                                           ascii(title.substr(accent + 1)) + "\"");
   const std::string variable = regexEscaped("\"" + ascii(host.name()) + "\"");
   const std::string process = std::to_string(target.process.id());
+  const std::string launcher = std::to_string(GetCurrentProcessId());
   std::string lines;
   for (const auto& line : viewer.linesOf(halvik.id())) lines += line + "\n";
   const std::string prefix = "halvik\\[" + std::to_string(halvik.id()) + "\\]: ";
   const std::string expected =
       prefix + "arguments: target " + traced + ", variable " + variable + "\n" +  //
+      prefix + "launcher: process " + launcher + " held\n" +                      //
       prefix + "host: CreateObject\\(\"homeseer\\.application\"\\) -> done\n" +   //
       prefix + "host: SaveVar\\(" + variable + ", 0\\) -> done\n" +               //
       prefix + "target named by title: window " + hexWindow(target.window) + ", process " +

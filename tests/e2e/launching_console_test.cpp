@@ -1,5 +1,5 @@
 // Windows that carry the target's title without being the application: the console Halvik was
-// started from, and the system's ghost of a hung window.
+// started from, and the system's ghost of a hung window; and one that only looks like a ghost.
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,9 @@ std::string contentsOf(const std::wstring& path) {
 }
 
 // A console program titles its console with the command that holds the target, as the command
-// prompt does for a host script, and starts Halvik; the console lies above the target.
-TEST(LaunchingConsole, IsNeverTakenForTheTarget) {
+// prompt does for a host script, and starts Halvik (with the launcher's options); the console lies
+// above the target.
+void expectConsolePassedOver(const std::wstring& launcherOptions) {
   HostJournal host;
   host.createVariable();
   const auto title = uniqueTitle(L"Started From A Console");
@@ -27,12 +28,32 @@ TEST(LaunchingConsole, IsNeverTakenForTheTarget) {
   const std::wstring result = temporaryDirectory() + title + L".txt";
   StartedProcess launcher(L"wineconsole.exe " + quoted(binaryPath(L"console_launcher.exe")) + L" " +
                           quoted(result) + L" " + quoted(binaryPath(L"halvik.exe")) + L" " +
-                          quoted(title + L"|" + host.name()));
+                          quoted(title + L"|" + host.name()) + launcherOptions);
   ASSERT_TRUE(launcher.waitForExit(60000));
-  EXPECT_EQ(contentsOf(result), "halvik ended\nconsole still there\n");
+  EXPECT_EQ(contentsOf(result), "halvik ended\nconsole still there\nconsole writable\n");
   EXPECT_EQ(host.saved(), (Values{0, 1}));
   EXPECT_TRUE(target.process.waitForExit(5000));
   DeleteFileW(result.c_str());
+}
+
+// Wine hands a GUI program its parent's console.
+TEST(LaunchingConsole, IsNeverTakenForTheTarget) { expectConsolePassedOver(L""); }
+
+// Windows gives a GUI program none, as DETACHED_PROCESS does under Wine: Halvik attaches to its
+// launcher's console to learn it.
+TEST(LaunchingConsole, IsNeverTakenForTheTargetByAProgramWithoutAConsole) {
+  expectConsolePassedOver(L" detached");
+}
+
+// Any program may register a window class named Ghost; only the system's are passed over.
+TEST(GhostWindow, OfAnOrdinaryProgramIsFoundLikeAnyOther) {
+  HostJournal host;
+  host.createVariable();
+  const auto title = uniqueTitle(L"Ghost Class");
+  const auto target = startTarget(title, L"--class=Ghost");
+  runHalvik(title + L"|" + host.name());
+  EXPECT_EQ(host.saved(), (Values{0, 1}));
+  EXPECT_TRUE(target.process.waitForExit(5000));
 }
 
 // Windows shows a ghost, hosted by dwm.exe, above a window whose application stopped reading its

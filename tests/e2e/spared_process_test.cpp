@@ -62,6 +62,19 @@ TEST_F(FrameHost, NamedByProcessIdItIsEnded) {
   EXPECT_EQ(target.process.exitCode(), StillActive);
 }
 
+// A host script may close its host's own dialog by title: when the dialog stays, the host that
+// started Halvik is spared, and learns that Halvik ended.
+TEST(Launcher, NamedByTitleItIsNeverEnded) {
+  HostJournal host;
+  host.createVariable();
+  const auto title = uniqueTitle(L"Host Dialog");
+  const auto dialog =
+      startTarget(title, L"--on-close=ignore --exit-code=7 --start-halvik=" + host.name());
+  ASSERT_TRUE(dialog.process.waitForExit(150000)) << "the host did not learn that Halvik ended";
+  EXPECT_EQ(dialog.process.exitCode(), 7u) << "the host was ended";
+  EXPECT_EQ(host.saved(), (Values{0, -2}));
+}
+
 // Wine sets no shell window; the target makes itself the shell for as long as it runs. This suite
 // runs alone (see CMakeLists.txt).
 TEST(ShellTarget, NamedByTitleItIsNeverEnded) {

@@ -15,6 +15,9 @@
 //   --shell               a hidden window of the program is the shell window before the main
 //                         window appears; exit code 4 when it cannot be made so
 //   --lifetime=MS         exit by itself after MS milliseconds (default 300000)
+//   --start-halvik=NAME   once the main window is there, start halvik.exe from this program's
+//                         folder as its child, as a host does, with "TITLE|NAME" (or "TITLE" when
+//                         NAME is empty); exit by itself, with the exit code, once it has ended
 
 // windows.h also declares CommandLineToArgvW (shellapi.h) as long as WIN32_LEAN_AND_MEAN is unset.
 #include <windows.h>
@@ -39,6 +42,8 @@ struct Options {
   bool worker_window = false;
   bool palette = false;
   bool shell = false;
+  bool start_halvik = false;
+  std::wstring halvik_variable;
   // A test target must never outlive a broken test run, so there is always a limit.
   DWORD lifetime_ms = 300000;
 };
@@ -98,6 +103,9 @@ void ParseCommandLine() {
       g_options.palette = true;
     } else if (name == L"shell") {
       g_options.shell = true;
+    } else if (name == L"start-halvik") {
+      g_options.start_halvik = true;
+      g_options.halvik_variable = value;
     } else if (name == L"lifetime") {
       g_options.lifetime_ms = ParseNumber(value);
     }
@@ -216,6 +224,32 @@ bool BecomeShell(HINSTANCE instance) {
   return set_shell_window != nullptr && shell != nullptr && set_shell_window(shell);
 }
 
+DWORD WINAPI HalvikWatch(LPVOID halvik) {
+  WaitForSingleObject(halvik, INFINITE);
+  ExitProcess(g_options.exit_code);
+  return 0;
+}
+
+bool StartHalvik() {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"halvik.exe";
+  std::wstring command_line = L"\"" + path + L"\" " + g_options.title;
+  if (!g_options.halvik_variable.empty()) command_line += L"|" + g_options.halvik_variable;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &started)) {
+    return false;
+  }
+  CloseHandle(started.hThread);
+  HANDLE watch = CreateThread(nullptr, 0, HalvikWatch, started.hProcess, 0, nullptr);
+  if (watch != nullptr) CloseHandle(watch);
+  return watch != nullptr;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -243,6 +277,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (g_main == nullptr) return 3;
   if (g_options.palette && !CreatePalette(instance)) return 3;
   if (g_options.worker_window && !StartWorkerWindow()) return 3;
+  if (g_options.start_halvik && !StartHalvik()) return 3;
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -104,6 +104,7 @@ class FaultyPlatform : public Platform {
     desktop_.postClose(vanishesIfFails(window));
   }
   LaunchingConsole launchingConsole() override { return desktop_.launchingConsole(); }
+  LaunchingProcess launchingProcess() override { return desktop_.launchingProcess(); }
   // The forced end begins by asking whether the process may be ended at all: for a title, whether
   // it is the shell's; for any target, whether it is this program's own.
   ProcessId shellProcess() override {

@@ -12,9 +12,13 @@ using Windows = std::vector<SimWindow>;
 constexpr Ticks LongestRun = 2 * MaxWaitRounds * sim::milliseconds(WaitRoundMilliseconds);
 
 // The windows no title search may take: the console the program was started from and the window
-// that holds it, and ghosts of hung windows.
-bool passedOver(const sim::SimDesktop& desktop, const SimWindow& window) {
-  return window.className == L"Ghost" || window.handle == desktop.console.window ||
+// that holds it, and the system's ghosts of hung windows (owned by the window manager, or by a
+// program that cannot be told); another program's window of that class is found like any other.
+bool passedOver(sim::SimDesktop& desktop, const SimWindow& window) {
+  const std::wstring& image = desktop.process(window.process).imagePath;
+  const bool systemGhost =
+      window.className == L"Ghost" && (image.empty() || image == L"C:\\Windows\\System32\\dwm.exe");
+  return systemGhost || window.handle == desktop.console.window ||
          window.handle == desktop.console.holder;
 }
 
@@ -161,6 +165,8 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
                           process.imagePath) == std::end(SparedForTitles)),
            "the shell's processes and those whose program cannot be told are never ended for a "
            "title");
+    expect(scenario.spelledProcess || ended.process != desktop.launcher.process,
+           "the program that started Halvik is never ended for a title");
     expect(firstWindowWithTitle(desktop, ended.walkBefore, run.targetTitle) != 0,
            "only after the first poll ended with the title present");
   }

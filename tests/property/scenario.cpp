@@ -115,6 +115,7 @@ Scenario generateScenario(RandomSource& random) {
     if (random.chance(10)) process.imagePath = random.pick(SparedForTitles);
   }
   if (random.chance(20)) scenario.shell = random.pick(Processes);
+  if (random.chance(20)) scenario.launcher = random.pick(Processes);
 
   for (auto count = random.below(7); count > 0; --count) {
     WindowPlan window;
@@ -202,6 +203,7 @@ void build(const Scenario& scenario, sim::SimDesktop& desktop) {
   }
   desktop.host = scenario.host;
   desktop.shell = scenario.shell;
+  desktop.launcher = {scenario.launcher, 0};
   if (scenario.console) {
     desktop.console = {handles[*scenario.console], handles[scenario.consoleHolder]};
   }

@@ -14,9 +14,9 @@ namespace halvik::property {
 
 // Programs of processes that show windows for others, and a program that cannot be told (empty):
 // none of them is ever ended for a title.
-inline const std::wstring SparedForTitles[] = {L"C:\\Windows\\System32\\ApplicationFrameHost.exe",
-                                               L"C:\\WINDOWS\\Explorer.EXE",
-                                               L"C:\\Windows\\System32\\dwm.exe", L""};
+inline const std::wstring SparedForTitles[] = {
+    L"C:\\Windows\\System32\\ApplicationFrameHost.exe", L"C:\\WINDOWS\\Explorer.EXE",
+    L"C:\\Windows\\System32\\dwm.exe", L"C:\\Windows\\System32\\taskhostw.exe", L""};
 
 enum class CloseReaction { Ignores, Quits, AsksToSave, ReappearsUnderAnotherProcess };
 
@@ -43,6 +43,7 @@ struct Scenario {
   std::vector<InputPlan> inputs;
   sim::SimHost host;
   ProcessId shell = 0;
+  ProcessId launcher = 0;  // the program that started Halvik
   // The console Halvik was started from, and the window that holds it (itself when none does).
   std::optional<std::size_t> console;
   std::size_t consoleHolder = 0;

@@ -101,6 +101,7 @@ class SimDesktop : public Platform {
   // What changes on the desktop between the program's last look at a process and its hold on it.
   std::function<void()> beforeHold;
   LaunchingConsole console;
+  LaunchingProcess launcher;
   std::optional<std::uint32_t> createEventError;  // event creation fails with this error code
   bool windowWalkFails = false;
   int eventsOpen() const { return eventsOpen_; }
@@ -126,6 +127,7 @@ class SimDesktop : public Platform {
   bool windowExists(WindowHandle handle) override;
   void postClose(WindowHandle handle) override;
   LaunchingConsole launchingConsole() override { return console; }
+  LaunchingProcess launchingProcess() override { return launcher; }
   ProcessId currentProcessId() override { return ownProcessId; }
   std::uint32_t lastError() override { return lastErrorCode; }
   std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;

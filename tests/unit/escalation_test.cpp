@@ -229,8 +229,9 @@ TEST(ForcedEnd, LeavesProcessesThatCannotBeEndedAlone) {
   EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{2, 3}}));
 }
 
-// Named by title, the shell and the frame host are spared: their windows are shown for others.
-TEST(ForcedEnd, SparesCriticalProcessesAndForATitleTheShellAndTheFrameHost) {
+// Named by title, the shell and the frame host are spared: their windows are shown for others; so
+// are Windows' own hosts, and the program that started Halvik (its dialog may be the target).
+TEST(ForcedEnd, SparesCriticalProcessesAndForATitleTheShellWindowsHostsAndTheLauncher) {
   const auto outcome = [](const std::function<void(SimDesktop&)>& make, const wchar_t* target) {
     SimDesktop desktop;
     desktop.addWindow(L"Report.txt - Editor", Editor);
@@ -253,6 +254,15 @@ TEST(ForcedEnd, SparesCriticalProcessesAndForATitleTheShellAndTheFrameHost) {
   EXPECT_EQ(outcome(image(LR"(C:\Windows\System32\dwm.exe)"), L"Report"), OutcomeKillFailed);
   EXPECT_EQ(outcome(image(L""), L"Report"), OutcomeKillFailed);  // a program that cannot be told
   EXPECT_EQ(outcome(image(L""), L"100"), OutcomeKilled);
+  for (const wchar_t* host :
+       {L"taskhostw.exe", L"taskhostex.exe", L"taskhost.exe", L"ctfmon.exe", L"RuntimeBroker.exe",
+        L"TabTip.exe", L"svchost.exe", L"conhost.exe", L"OpenConsole.exe"}) {
+    const std::wstring path = LR"(C:\Windows\System32\)" + std::wstring(host);
+    EXPECT_EQ(outcome(image(path.c_str()), L"Report"), OutcomeKillFailed) << path;
+  }
+  const auto launcher = [](SimDesktop& desktop) { desktop.launcher = {Editor, 0}; };
+  EXPECT_EQ(outcome(launcher, L"Report"), OutcomeKillFailed);
+  EXPECT_EQ(outcome(launcher, L"100"), OutcomeKilled);
   const auto spareThenQuit = [&](SimDesktop& desktop) {
     frameHost(desktop);
     desktop.at(seconds(60), [&desktop] { desktop.endProcess(Editor, 0); });

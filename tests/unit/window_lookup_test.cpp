@@ -42,19 +42,30 @@ TEST_F(WindowLookup, HighestMatchInZOrderWins) {
 }
 
 // The console shows the command that started the program, target text and all; a terminal holds
-// it as an owned window and shows the same; a ghost stands in for a hung window above it.
-TEST_F(WindowLookup, PassesOverTheLaunchingConsoleItsHolderAndGhosts) {
+// it as an owned window and shows the same; the system's ghost stands in for a hung window above
+// it; and input-method windows, hidden, belong to every GUI thread.
+TEST_F(WindowLookup, PassesOverTheLaunchingConsoleItsHolderGhostsAndInputMethodWindows) {
   const auto terminal = desktop.addWindow(L"cscript close.vbs \"Untitled - Notepad\"", 300);
   const auto console =
       desktop.addWindow(L"cscript close.vbs \"Untitled - Notepad\"", 400, terminal);
   const auto ghost = desktop.addWindow(L"Untitled - Notepad (Not Responding)", 500);
   desktop.window(ghost).className = L"Ghost";
+  desktop.process(500).imagePath = LR"(C:\Windows\System32\DWM.exe)";
+  desktop.window(desktop.addWindow(L"Default IME", 100)).className = L"IME";
+  desktop.window(desktop.addWindow(L"MSCTFIME UI", 100)).className = L"MSCTFIME UI";
   const auto notepad = desktop.addWindow(L"Untitled - Notepad", 100);
   EXPECT_EQ(findTitle(L"Notepad"), terminal);
   desktop.console = {console, terminal};
   EXPECT_EQ(findTitle(L"Notepad"), notepad);
   EXPECT_EQ(findTitle(L"cscript"), 0);
   EXPECT_EQ(findTitle(L"Not Responding"), 0);
+  EXPECT_EQ(findTitle(L"IME"), 0);
+  desktop.process(500).imagePath = LR"(C:\Windows\System32\csrss.exe)";
+  EXPECT_EQ(findTitle(L"Not Responding"), 0);
+  desktop.process(500).imagePath = L"";  // a program that cannot be told
+  EXPECT_EQ(findTitle(L"Not Responding"), 0);
+  desktop.process(500).imagePath = LR"(C:\Games\Ghost.exe)";  // the class name is anyone's
+  EXPECT_EQ(findTitle(L"Not Responding"), ghost);
 }
 
 TEST_F(WindowLookup, UntitledWindowsNeverMatchAndEmptyTextMatchesFirstTitled) {

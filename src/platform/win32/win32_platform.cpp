@@ -64,6 +64,48 @@ class Win32OpenedProcess : public OpenedProcess {
   QueryProcess queryProcess_;
 };
 
+// What NtQueryInformationProcess answers about a process for ProcessBasicInformation: the last
+// field is the ID of the process that created it.
+constexpr ULONG ProcessBasicInformationClass = 0;
+struct ProcessBasicInformation {
+  LONG exitStatus;
+  PVOID pebBaseAddress;
+  ULONG_PTR affinityMask;
+  LONG basePriority;
+  ULONG_PTR uniqueProcessId;
+  ULONG_PTR inheritedFromUniqueProcessId;
+};
+
+// When the process was created, in the system's 100-nanosecond ticks; nothing when it cannot be
+// read.
+std::optional<ULONGLONG> creationTime(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+  return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// The system records the ID of the process that created this one, and that ID names another once
+// the creator has ended and the ID has passed on. Held at once, it names for the run whatever it
+// names now, and that is the creator only if it was created before this one: an equal time counts
+// as before, as the system's clock for it moves in steps (some 15 ms on older systems) and a
+// launcher may start this program within its first step.
+Win32Platform::HeldLauncher findLaunchingProcess(QueryProcess queryProcess) {
+  if (!queryProcess) return {{}, {0, ERROR_PROC_NOT_FOUND}};  // as GetProcAddress found it
+  ProcessBasicInformation basic{};
+  const LONG status = queryProcess(GetCurrentProcess(), ProcessBasicInformationClass, &basic,
+                                   sizeof basic, nullptr);
+  if (status < 0) return {{}, {0, static_cast<std::uint32_t>(status)}};  // the status itself
+  const auto id = static_cast<DWORD>(basic.inheritedFromUniqueProcessId);
+  UniqueHandle launcher(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id));
+  if (!launcher) return {{}, {0, GetLastError()}};
+  const auto launcherCreated = creationTime(launcher.get());
+  if (!launcherCreated) return {{}, {0, GetLastError()}};
+  const auto created = creationTime(GetCurrentProcess());
+  if (!created) return {{}, {0, GetLastError()}};
+  if (*launcherCreated > *created) return {};
+  return {std::move(launcher), {static_cast<ProcessId>(id), 0}};
+}
+
 // An open handle to a process keeps its ID from being reused, whatever the access it was opened
 // with.
 class Win32HeldProcess : public HeldProcess {
@@ -118,9 +160,10 @@ BOOL CALLBACK collectWindow(HWND window, LPARAM walk) {
 // Looked up now, not at the forced end: the lookup takes the loader lock, which a host stuck in
 // loading (its activation abandoned) may hold for good by then.
 Win32Platform::Win32Platform()
-    : launchingConsole_(findLaunchingConsole()),
-      queryProcess_(reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(
-          GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")))) {}
+    : queryProcess_(reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")))),
+      launcher_(findLaunchingProcess(queryProcess_)),
+      launchingConsole_(findLaunchingConsole(launcher_.found.process)) {}
 
 std::wstring Win32Platform::commandLine() { return GetCommandLineW(); }
 

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/win32/com.h"
 #include "platform/win32/debug_trace.h"
+#include "platform/win32/unique_handle.h"
 
 namespace halvik::win32 {
 
@@ -16,7 +17,8 @@ using QueryProcess = LONG(NTAPI*)(HANDLE process, ULONG infoClass, PVOID info, U
 class Win32Platform : public Platform {
  public:
   // Finds what only the start can find, before any other thread or foreign code can exist: the
-  // console the program was started from, and the system function that tells critical processes.
+  // system function that tells critical processes, the program that started this one, and the
+  // console it was started from.
   Win32Platform();
 
   std::wstring commandLine() override;
@@ -35,6 +37,7 @@ class Win32Platform : public Platform {
   bool windowExists(WindowHandle window) override;
   void postClose(WindowHandle window) override;
   LaunchingConsole launchingConsole() override { return launchingConsole_; }
+  LaunchingProcess launchingProcess() override { return launcher_.found; }
 
   ProcessId currentProcessId() override;
   std::uint32_t lastError() override;
@@ -58,9 +61,18 @@ class Win32Platform : public Platform {
   // Whether an automation object was asked for: from then on host code may run in this process.
   bool hostObjectRequested() const { return apartment_.has_value(); }
 
+  // The program that started this one, and the handle that holds it for the run.
+  struct HeldLauncher {
+    UniqueHandle hold;
+    LaunchingProcess found;
+  };
+
  private:
-  LaunchingConsole launchingConsole_;
+  // Found in the order declared: the console lookup attaches to the launcher, which is found with
+  // the query function.
   QueryProcess queryProcess_;
+  HeldLauncher launcher_;
+  LaunchingConsole launchingConsole_;
   // From the first host object on, this thread stays in the multithreaded apartment, so that
   // the apartment, and the host code loaded into it, outlives the threads that make the calls.
   std::optional<ComApartment> apartment_;
