@@ -1,8 +1,9 @@
 # The figures scripts/bench.sh prints, and their goals, from what it measured:
-#   awk -v crowd_size=WINDOWS -f bench/figures.awk ROUNDS POLL
+#   awk -v crowd_size=WINDOWS -f bench/figures.awk ROUNDS POLL MEMORY
 # ROUNDS has a line per round: its run times in microseconds, in the order `names` gives below.
 # POLL has a line per interval of the poll: the CPU nanoseconds halvik.exe used in it, and the
-# wall nanoseconds it lasted. Every figure is the median of its values with their quartiles
+# wall nanoseconds it lasted. MEMORY has a line per round: the peak resident size in KiB of a run
+# of the walk and of halvik.exe on the plain desktop; each program's figure is its largest. Every figure is the median of its values with their quartiles
 # (interpolated between neighbours); each ratio is judged against its goal on its median as
 # printed, and the program ends with status 1 when a goal was missed.
 
@@ -20,6 +21,11 @@ FILENAME == ARGV[1] {
 FILENAME == ARGV[2] {
   add("poll", $1 * 100 / $2) # the share of a core, in percent
   add("poll ms", $1 / 1000000)
+}
+
+FILENAME == ARGV[3] {
+  if ($1 > peak["walk"]) peak["walk"] = $1
+  if ($2 > peak["halvik"]) peak["halvik"] = $2
 }
 
 function add(list, value) { values[list, ++count[list]] = value + 0 }
@@ -53,13 +59,17 @@ function spread(list, divisor, decimals,   f) {
   return sprintf(f " (" f "-" f ")", md[list] / divisor, q1[list] / divisor, q3[list] / divisor)
 }
 
-function verdict(label, list, goal, details,   mark) {
+function verdict(label, list, goal, details) {
+  judge(label, spread(list, 1, 3), md[list], goal, details)
+}
+
+function judge(label, shown, value, goal, details,   mark) {
   mark = "met"
-  if (sprintf("%.3f", md[list]) + 0 > goal) {
+  if (sprintf("%.3f", value) + 0 > goal) {
     mark = "MISSED"
     missed = 1
   }
-  printf "  %-9s %s  goal <= %.3f  %-6s  %s\n", label, spread(list, 1, 3), goal, mark, details
+  printf "  %-9s %s  goal <= %.3f  %-6s  %s\n", label, shown, goal, mark, details
 }
 
 END {
@@ -108,5 +118,9 @@ END {
   verdict("search", "search", 1.2, "per window, halvik took " spread("search extra", 1000, 2) \
           " us longer than walk's " spread("walk per window", 1000, 1) " us")
   verdict("poll CPU%", "poll", 0.1, "CPU per 2 s of wall time: " spread("poll ms", 1, 2) " ms")
+  memory = peak["halvik"] / peak["walk"]
+  judge("memory", sprintf("%-21.3f", memory), memory, 1.2,
+        sprintf("peak resident: halvik %.1f MiB, walk %.1f MiB", peak["halvik"] / 1024,
+                peak["walk"] / 1024))
   exit missed
 }

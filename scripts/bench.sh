@@ -5,7 +5,9 @@
 #             (and one that does nothing, for scale);
 #   search:   the cost per extra top-level window of that run, against the same program's;
 #   poll:     the CPU time halvik.exe uses per second of wall time while it waits on a target that
-#             ignores the close request, from the kernel's accounting of its process.
+#             ignores the close request, from the kernel's accounting of its process;
+#   memory:   the peak resident size of halvik.exe's process against the walk's, the largest of
+#             each over the rounds, from runs of their own on the plain desktop (not timed).
 # Start-up and search come from whole runs of the programs, in rounds. A second Wine prefix, a
 # copy of the build's with a server and a display of its own, holds the crowd of extra windows for
 # the whole measurement, so that each round runs both programs on the plain desktop and on the
@@ -150,12 +152,14 @@ pair() {
 
 # A round writes one line of times, in the order bench/figures.awk names them: walk and halvik on
 # the plain desktop, twice on the crowded one, again on the plain one and once more on the crowded
-# one, then the empty program. Each run of halvik is compared with the walk's beside it, which met
+# one, then the empty program. Then one more run of the walk and of halvik on the plain desktop,
+# untimed, gives each program's peak resident size (the kernel's count for the Wine process, from
+# GNU time) to MEMORY-FILE. Each run of halvik is compared with the walk's beside it, which met
 # nearly the same load on this machine; the crowded runs take twice as long and swing more, so
 # they are paired three times. Every other round runs halvik first, so that neither is favoured by
 # its place.
-measure_rounds() { # ROUNDS OUTPUT-FILE
-  local round order place times
+measure_rounds() { # ROUNDS OUTPUT-FILE MEMORY-FILE
+  local round order place times program peaks
   for ((round = 0; round < $1; round++)); do
     order=(walk halvik)
     ((round % 2 == 0)) || order=(halvik walk)
@@ -165,11 +169,18 @@ measure_rounds() { # ROUNDS OUTPUT-FILE
     done
     times+=("$(run_time plain empty)")
     echo "${times[*]}" >>"$2"
+    peaks=()
+    for program in "$bin/bench_walk.exe" "$bin/halvik.exe"; do
+      /usr/bin/time -f %M -o "$samples/peak" "$WINELOADER" "$program" "${nobody[@]}" \
+        >/dev/null 2>&1 || true
+      peaks+=("$(cat "$samples/peak")")
+    done
+    echo "${peaks[*]}" >>"$3"
   done
 }
 # Two rounds first, so that every program's file is in the page cache and both servers are warm.
-measure_rounds 2 "$samples/warm-up"
-measure_rounds "$rounds" "$samples/rounds"
+measure_rounds 2 "$samples/warm-up" "$samples/warm-up-memory"
+measure_rounds "$rounds" "$samples/rounds" "$samples/memory"
 kill -0 "$crowd" 2>/dev/null || fail "the crowd ended before the measurement did"
 rm -f "$ready_file" # the crowd's windows go with it
 
@@ -180,4 +191,5 @@ echo "$rounds rounds; medians (quartiles) over the rounds, or over the poll's $p
 echo "machine load: load average $load_before before, $(cut -d' ' -f1 /proc/loadavg) after, on \
 $(nproc) cores"
 # The figures and their goals; the bench ends with their status, 1 when a goal was missed.
-awk -v crowd_size="$crowd_size" -f bench/figures.awk "$samples/rounds" "$samples/poll"
+awk -v crowd_size="$crowd_size" -f bench/figures.awk "$samples/rounds" "$samples/poll" \
+  "$samples/memory"

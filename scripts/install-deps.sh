@@ -5,7 +5,8 @@
 # libFuzzer runtimes, libc++'s headers for the check in Visual Studio's mode, clang-format for the
 # C++ style, and osslsigncode (with OpenSSL's PKCS#11 engine for keys on tokens), openssl,
 # python3-yaml and python3-jsonschema to sign the release and to write its manifests and check
-# them against their schemas, and Mono's C# compiler for the C# host script. The 32-bit loader
+# them against their schemas, Mono's C# compiler for the C# host script, and GNU time for the
+# benchmark's memory figure. The 32-bit loader
 # installs everywhere, also where the kernel cannot execute it; the scripts then run only the
 # 64-bit programs.
 set -euo pipefail
@@ -14,7 +15,7 @@ source "$(dirname "$0")/common.sh"
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
   xvfb x11-utils clang-format clang libclang-rt-14-dev libc++-14-dev osslsigncode
-  libengine-pkcs11-openssl openssl python3-yaml python3-jsonschema mono-mcs)
+  libengine-pkcs11-openssl openssl python3-yaml python3-jsonschema mono-mcs time)
 
 missing=()
 for package in "${packages[@]}"; do
