@@ -6,9 +6,8 @@
 # C++ style, and osslsigncode (with OpenSSL's PKCS#11 engine for keys on tokens), openssl,
 # python3-yaml and python3-jsonschema to sign the release and to write its manifests and check
 # them against their schemas, Mono's C# compiler for the C# host script, and GNU time for the
-# benchmark's memory figure. The 32-bit loader
-# installs everywhere, also where the kernel cannot execute it; the scripts then run only the
-# 64-bit programs.
+# benchmark's memory figure. The 32-bit loader installs everywhere, also where the kernel cannot
+# execute it; the scripts then run only the 64-bit programs.
 set -euo pipefail
 # shellcheck source=scripts/common.sh
 source "$(dirname "$0")/common.sh"
