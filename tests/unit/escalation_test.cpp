@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "sim/run_halvik.h"
@@ -273,9 +274,25 @@ TEST(ForcedEnd, SparesCriticalProcessesAndForATitleTheShellWindowsHostsAndTheLau
 TEST(CloseRequest, IsPostedOnlyToAWindow) {
   SimDesktop desktop;
   const auto window = desktop.addWindow(L"Clock", 1);
-  EXPECT_FALSE(requestClose(desktop, 0));
-  EXPECT_TRUE(requestClose(desktop, window));  // still there right after the request
+  EXPECT_FALSE(requestClose(desktop, 0).stillExists);
+  EXPECT_TRUE(requestClose(desktop, window).stillExists);  // still there right after the request
   EXPECT_EQ(desktop.closeRequests, std::vector<WindowHandle>{window});
+}
+
+// What Windows said is traced as it said it; the run goes on as ever.
+TEST_F(Escalation, TraceTellsARefusedCloseRequestAndASessionWithoutTheUsersWindows) {
+  desktop.window(editorWindow).closeRefusal = 5;  // ERROR_ACCESS_DENIED: the editor is elevated
+  desktop.session = {true, false};
+  desktop.process(Editor).acceptsTermination = false;
+  EXPECT_EQ(run(), OutcomeKillFailed);
+  const auto& lines = desktop.traceLines;
+  EXPECT_EQ(lines.at(2),
+            "session: session 0, window station not visible; no user's windows can "
+            "be seen from here");
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "close request: refused by Windows, error 5, for window 0x00010010, which "
+                      "still exists"),
+            lines.end());
 }
 
 }  // namespace
