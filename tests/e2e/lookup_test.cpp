@@ -106,10 +106,8 @@ TEST_F(RealLookup, ProcessWithoutWindowsIsNotFound) {
 TEST(CloseRequest, ToAWindowJustDestroyedIsRefusedWithWindowsError) {
   const HWND window =
       CreateWindowExW(0, L"STATIC", L"Gone", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(DestroyWindow(window));
-  win32::Win32Platform platform;
-  const PostedMessage posted = platform.postClose(fromHwnd(window));
+  ASSERT_TRUE(window && DestroyWindow(window));
+  const PostedMessage posted = win32::Win32Platform().postClose(fromHwnd(window));
   EXPECT_FALSE(posted.posted);
   EXPECT_EQ(posted.lastError, static_cast<std::uint32_t>(ERROR_INVALID_WINDOW_HANDLE));
 }
