@@ -4,11 +4,11 @@
 '
 ' <target> is a piece of the window title or a process ID; <variable> is the host variable that
 ' receives the outcome (HalvikOutcome when not given). Prints the outcome and what it means, and
-' ends with exit code 0 once there is one, 1 when there is none within two minutes, 2 on wrong
+' ends with exit code 0 once there is one, 1 when there is none within 200 seconds, 2 on wrong
 ' use. Inside HomeSeer, which runs C# and VB.NET scripts, use close-and-wait.cs or .vb instead.
 Option Explicit
 
-Const TimeLimitSeconds = 120  ' Halvik's longest run takes about 100 seconds
+Const TimeLimitSeconds = 200  ' the longest run, with a host that hangs, is about 160 s
 
 If WScript.Arguments.Count < 2 Then
   WScript.Echo "usage: cscript //nologo close-and-wait.vbs <path of halvik.exe> <target> [<variable>]"

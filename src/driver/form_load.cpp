@@ -12,6 +12,7 @@ void HalvikForm::Form_Load() {
   run_.VariableName = arguments.VariableName;
   trace_.arguments(arguments);
   trace_.launcher(platform_.launchingProcess());
+  trace_.session(platform_.ownSession());
 
   run_.Outcome = run_.Target.empty() ? OutcomeNoTarget : OutcomeStarted;
   // Read before a host can be loaded into this process: the system's number parser may wait for

@@ -30,7 +30,7 @@ class HalvikForm {
   WindowHandle InstanceToWnd(ProcessId target_pid) {
     return firstWindowOfProcess(platform_, target_pid);
   }
-  bool fCloseApp(const WindowHandle& hwnd) { return requestClose(platform_, hwnd); }
+  CloseRequest fCloseApp(const WindowHandle& hwnd) { return requestClose(platform_, hwnd); }
   ForcedEnd Kill(ProcessId lProcessID) { return endProcess(platform_, lProcessID); }
   std::int16_t waitForNoWindow(const std::wstring& Title) {
     return pollUntilTitleGone(platform_, timer, Title,

@@ -94,10 +94,22 @@ void RunTrace::hold(const RunState& run, bool taken) {
   }
 }
 
-bool RunTrace::closeRequest(WindowHandle window, bool stillExists) {
-  write("close request: posted to " + windowText(window) +
-        (stillExists ? ", which still exists" : ", which is gone"));
-  return stillExists;
+void RunTrace::session(const OwnSession& session) {
+  if (!session.sessionZero && session.visibleWindowStation) return;
+  const std::string where =
+      session.sessionZero && !session.visibleWindowStation
+          ? "session 0, window station not visible"
+          : (session.sessionZero ? "session 0" : "window station not visible");
+  write("session: " + where + "; no user's windows can be seen from here");
+}
+
+void RunTrace::closeRequest(WindowHandle window, const CloseRequest& request) {
+  const std::string result =
+      request.posted.posted
+          ? "posted to "
+          : "refused by Windows, error " + std::to_string(request.posted.lastError) + ", for ";
+  write("close request: " + result + windowText(window) +
+        (request.stillExists ? ", which still exists" : ", which is gone"));
 }
 
 // The first and the last round of a poll, and every round in which something happened (the title

@@ -33,12 +33,13 @@ class RunTrace {
   void arguments(const SplitArguments& arguments);
   // The program that started this one, as the start found it.
   void launcher(const LaunchingProcess& launcher);
+  // Written only where no user's windows can be seen: the run goes on all the same.
+  void session(const OwnSession& session);
   void target(const RunState& run);
   // The hold on the target process: whether it was taken, and kept after its window's owner was
   // read again.
   void hold(const RunState& run, bool taken);
-  // Returns stillExists, so that the trace can wrap the request.
-  bool closeRequest(WindowHandle window, bool stillExists);
+  void closeRequest(WindowHandle window, const CloseRequest& request);
   void pollRound(const PollRound& round);
   // Returns the window, so that the trace can wrap the search.
   WindowHandle processWindow(ProcessId process, WindowHandle window);

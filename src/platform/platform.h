@@ -56,6 +56,21 @@ struct LaunchingProcess {
   std::uint32_t lastError = 0;  // the system's error code when it could not be told
 };
 
+// This program's place among the sessions, as found when it started. In session 0, where services
+// run, and in a window station that is not visible (a service's, or a scheduled task's that runs
+// whether the user is logged on or not), no user's windows can be seen. What the system cannot
+// tell counts as a user's session.
+struct OwnSession {
+  bool sessionZero = false;
+  bool visibleWindowStation = true;
+};
+
+// Whether the system queued a message; when it refused, its error code.
+struct PostedMessage {
+  bool posted = false;
+  std::uint32_t lastError = 0;  // the system's error code when it refused
+};
+
 enum class WaitWake { Signalled, Input, Timeout, Failed };
 
 // A manual-reset event, created unsignalled; closed by the destructor.
@@ -119,11 +134,13 @@ class Platform {
   virtual std::wstring className(WindowHandle window, std::size_t maxChars) = 0;
   virtual bool windowExists(WindowHandle window) = 0;
   // Queues WM_CLOSE for the window and returns at once.
-  virtual void postClose(WindowHandle window) = 0;
+  virtual PostedMessage postClose(WindowHandle window) = 0;
   // The console this program was started from, as found when it started.
   virtual LaunchingConsole launchingConsole() = 0;
   // The program that started this one, as found when it started.
   virtual LaunchingProcess launchingProcess() = 0;
+  // The session and window station this program runs in, as found when it started.
+  virtual OwnSession ownSession() = 0;
 
   virtual ProcessId currentProcessId() = 0;
   // The system's error code of the last call on this thread that failed, read right after it.

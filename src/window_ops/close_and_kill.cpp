@@ -8,10 +8,10 @@ namespace halvik {
 
 // The disappearance poll does the waiting, and the forced end must still follow when the
 // application does not close.
-bool requestClose(Platform& platform, WindowHandle window) {
-  if (window == 0) return false;
-  platform.postClose(window);
-  return platform.windowExists(window);
+CloseRequest requestClose(Platform& platform, WindowHandle window) {
+  if (window == 0) return {};
+  const PostedMessage posted = platform.postClose(window);
+  return {posted, platform.windowExists(window)};
 }
 
 // The ended process keeps the exit code read just before, 259 (STILL_ACTIVE) for a running one. A

@@ -37,8 +37,15 @@ std::wstring windowClassName(Platform& platform, WindowHandle window);
 
 // Close request and forced end (close_and_kill.cpp).
 
-// Posts the close request and returns at once; true while the window still exists right after it.
-bool requestClose(Platform& platform, WindowHandle window);
+// What came of the close request: whether the system queued it, and whether the window still
+// existed right after it.
+struct CloseRequest {
+  PostedMessage posted;
+  bool stillExists = false;
+};
+
+// Posts the close request and returns at once. For window 0, nothing is posted.
+CloseRequest requestClose(Platform& platform, WindowHandle window);
 
 // What came of a forced end: the system accepted it, one of the program's rules refused it (named
 // by rule), or a system call failed (named by call, with the system's error code). True when done.

@@ -1,4 +1,4 @@
-// The window lookups against real windows of real processes.
+// The window lookups against real windows of real processes, and the close request.
 
 #include <gtest/gtest.h>
 
@@ -100,6 +100,16 @@ TEST_F(RealLookup, ProcessSearchPassesOverOwnedPopUps) {
 
 TEST_F(RealLookup, ProcessWithoutWindowsIsNotFound) {
   EXPECT_EQ(firstWindowOfProcess(platform, static_cast<ProcessId>(GetCurrentProcessId())), 0);
+}
+
+// Windows' refusal reaches the trace with the error it gave.
+TEST(CloseRequest, ToAWindowJustDestroyedIsRefusedWithWindowsError) {
+  const HWND window =
+      CreateWindowExW(0, L"STATIC", L"Gone", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(window && DestroyWindow(window));
+  const PostedMessage posted = win32::Win32Platform().postClose(fromHwnd(window));
+  EXPECT_FALSE(posted.posted);
+  EXPECT_EQ(posted.lastError, static_cast<std::uint32_t>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
 }  // namespace

@@ -99,12 +99,13 @@ class FaultyPlatform : public Platform {
   bool windowExists(WindowHandle window) override {
     return desktop_.windowExists(vanishesIfFails(window));
   }
-  void postClose(WindowHandle window) override {
+  PostedMessage postClose(WindowHandle window) override {
     if (!seen.closeRequested) seen.closeRequested = desktop_.now();
-    desktop_.postClose(vanishesIfFails(window));
+    return desktop_.postClose(vanishesIfFails(window));
   }
   LaunchingConsole launchingConsole() override { return desktop_.launchingConsole(); }
   LaunchingProcess launchingProcess() override { return desktop_.launchingProcess(); }
+  OwnSession ownSession() override { return desktop_.ownSession(); }
   // The forced end begins by asking whether the process may be ended at all: for a title, whether
   // it is the shell's; for any target, whether it is this program's own.
   ProcessId shellProcess() override {

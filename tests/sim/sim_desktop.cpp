@@ -13,6 +13,7 @@ namespace {
 constexpr std::uint32_t HostCallFailed = 0x80004005;  // E_FAIL
 constexpr std::uint32_t AccessDenied = 5;             // ERROR_ACCESS_DENIED
 constexpr std::uint32_t InvalidParameter = 87;        // ERROR_INVALID_PARAMETER: no such process
+constexpr std::uint32_t InvalidWindowHandle = 1400;   // ERROR_INVALID_WINDOW_HANDLE
 
 // An ended process that nothing holds is gone from the system: its ID may be given to another.
 bool isGone(const SimProcess& process) {
@@ -312,13 +313,14 @@ std::wstring SimDesktop::className(WindowHandle handle, std::size_t maxChars) {
 
 bool SimDesktop::windowExists(WindowHandle handle) { return find(handle) != nullptr; }
 
-void SimDesktop::postClose(WindowHandle handle) {
+PostedMessage SimDesktop::postClose(WindowHandle handle) {
   closeRequests.push_back(handle);
   const auto* found = find(handle);
-  if (!found || !found->onClose) return;
+  if (!found) return {false, InvalidWindowHandle};
+  if (found->closeRefusal != 0) return {false, found->closeRefusal};
   // A copy: the reaction may add windows or replace itself.
-  const auto reaction = found->onClose;
-  reaction();
+  if (const auto reaction = found->onClose) reaction();
+  return {true, 0};
 }
 
 std::unique_ptr<OpenedProcess> SimDesktop::openProcess(ProcessId id) {

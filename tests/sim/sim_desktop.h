@@ -28,6 +28,8 @@ struct SimWindow {
   bool visible = true;
   // What the window's application does when the close request reaches it; nothing by default.
   std::function<void()> onClose;
+  // The system's error when it refuses to queue the close request (5: the window is elevated).
+  std::uint32_t closeRefusal = 0;
 };
 
 struct SimProcess {
@@ -102,6 +104,7 @@ class SimDesktop : public Platform {
   std::function<void()> beforeHold;
   LaunchingConsole console;
   LaunchingProcess launcher;
+  OwnSession session;
   std::optional<std::uint32_t> createEventError;  // event creation fails with this error code
   bool windowWalkFails = false;
   int eventsOpen() const { return eventsOpen_; }
@@ -125,9 +128,10 @@ class SimDesktop : public Platform {
   std::wstring windowText(WindowHandle handle, std::size_t maxChars) override;
   std::wstring className(WindowHandle handle, std::size_t maxChars) override;
   bool windowExists(WindowHandle handle) override;
-  void postClose(WindowHandle handle) override;
+  PostedMessage postClose(WindowHandle handle) override;
   LaunchingConsole launchingConsole() override { return console; }
   LaunchingProcess launchingProcess() override { return launcher; }
+  OwnSession ownSession() override { return session; }
   ProcessId currentProcessId() override { return ownProcessId; }
   std::uint32_t lastError() override { return lastErrorCode; }
   std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;

@@ -273,9 +273,22 @@ TEST(ForcedEnd, SparesCriticalProcessesAndForATitleTheShellWindowsHostsAndTheLau
 TEST(CloseRequest, IsPostedOnlyToAWindow) {
   SimDesktop desktop;
   const auto window = desktop.addWindow(L"Clock", 1);
-  EXPECT_FALSE(requestClose(desktop, 0));
-  EXPECT_TRUE(requestClose(desktop, window));  // still there right after the request
+  EXPECT_FALSE(requestClose(desktop, 0).stillExists);
+  EXPECT_TRUE(requestClose(desktop, window).stillExists);  // still there right after the request
   EXPECT_EQ(desktop.closeRequests, std::vector<WindowHandle>{window});
+}
+
+// What Windows said is traced as it said it; the run goes on as ever.
+TEST_F(Escalation, TraceTellsWhatWindowsRefused) {
+  desktop.window(editorWindow).closeRefusal = 5;  // ERROR_ACCESS_DENIED: the editor is elevated
+  desktop.session = {true, false};
+  EXPECT_EQ(run(), OutcomeKilled);
+  EXPECT_EQ(
+      desktop.traceLines.at(2),
+      "session: session 0, window station not visible; no user's windows can be seen from here");
+  EXPECT_EQ(
+      desktop.traceLines.at(7),
+      "close request: refused by Windows, error 5, for window 0x00010010, which still exists");
 }
 
 }  // namespace

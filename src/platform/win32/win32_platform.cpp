@@ -106,6 +106,19 @@ Win32Platform::HeldLauncher findLaunchingProcess(QueryProcess queryProcess) {
   return {std::move(launcher), {static_cast<ProcessId>(id), 0}};
 }
 
+// Services run in session 0, apart from every user's session, and a service (or a task run whether
+// the user is logged on or not) gets a window station that is not visible. The window station's
+// handle is the process's own, not to be closed.
+OwnSession findOwnSession() {
+  DWORD session = 0;
+  const bool sessionZero = ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0;
+  USEROBJECTFLAGS flags{};
+  const HWINSTA station = GetProcessWindowStation();
+  const bool flagsRead =
+      station && GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr);
+  return {sessionZero, !flagsRead || (flags.dwFlags & WSF_VISIBLE) != 0};
+}
+
 // An open handle to a process keeps its ID from being reused, whatever the access it was opened
 // with.
 class Win32HeldProcess : public HeldProcess {
@@ -163,7 +176,8 @@ Win32Platform::Win32Platform()
     : queryProcess_(reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(
           GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")))),
       launcher_(findLaunchingProcess(queryProcess_)),
-      launchingConsole_(findLaunchingConsole(launcher_.found.process)) {}
+      launchingConsole_(findLaunchingConsole(launcher_.found.process)),
+      ownSession_(findOwnSession()) {}
 
 std::wstring Win32Platform::commandLine() { return GetCommandLineW(); }
 
@@ -241,7 +255,10 @@ std::wstring Win32Platform::className(WindowHandle window, std::size_t maxChars)
 
 bool Win32Platform::windowExists(WindowHandle window) { return IsWindow(toHwnd(window)) != FALSE; }
 
-void Win32Platform::postClose(WindowHandle window) { PostMessageW(toHwnd(window), WM_CLOSE, 0, 0); }
+PostedMessage Win32Platform::postClose(WindowHandle window) {
+  if (!PostMessageW(toHwnd(window), WM_CLOSE, 0, 0)) return {false, GetLastError()};
+  return {true, 0};
+}
 
 ProcessId Win32Platform::currentProcessId() {
   return static_cast<ProcessId>(GetCurrentProcessId());

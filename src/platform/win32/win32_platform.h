@@ -17,8 +17,8 @@ using QueryProcess = LONG(NTAPI*)(HANDLE process, ULONG infoClass, PVOID info, U
 class Win32Platform : public Platform {
  public:
   // Finds what only the start can find, before any other thread or foreign code can exist: the
-  // system function that tells critical processes, the program that started this one, and the
-  // console it was started from.
+  // system function that tells critical processes, the program that started this one, the
+  // console it was started from, and the session it runs in.
   Win32Platform();
 
   std::wstring commandLine() override;
@@ -35,9 +35,10 @@ class Win32Platform : public Platform {
   std::wstring windowText(WindowHandle window, std::size_t maxChars) override;
   std::wstring className(WindowHandle window, std::size_t maxChars) override;
   bool windowExists(WindowHandle window) override;
-  void postClose(WindowHandle window) override;
+  PostedMessage postClose(WindowHandle window) override;
   LaunchingConsole launchingConsole() override { return launchingConsole_; }
   LaunchingProcess launchingProcess() override { return launcher_.found; }
+  OwnSession ownSession() override { return ownSession_; }
 
   ProcessId currentProcessId() override;
   std::uint32_t lastError() override;
@@ -73,6 +74,7 @@ class Win32Platform : public Platform {
   QueryProcess queryProcess_;
   HeldLauncher launcher_;
   LaunchingConsole launchingConsole_;
+  OwnSession ownSession_;
   // From the first host object on, this thread stays in the multithreaded apartment, so that
   // the apartment, and the host code loaded into it, outlives the threads that make the calls.
   std::optional<ComApartment> apartment_;
