@@ -10,14 +10,19 @@ namespace halvik {
 // own failures: a search that fails counts as the title present, and a round whose wait cannot be
 // made is waited out all the same.
 void HalvikForm::runEscalation() {
-  trace_.closeRequest(run_.TargetWindow, fCloseApp(run_.TargetWindow));
+  const CloseRequest request = fCloseApp(run_.TargetWindow);
+  trace_.closeRequest(run_.TargetWindow, request);
   if (waitForNoWindow(run_.TargetTitle) == 1) {
     run_.Outcome = OutcomeClosed;
     return;
   }
   // A handle with its top bit set counts as no window, as in the "greater than 0" below. A search
   // that fails counts as "no window": the process is then left alone.
-  if (passOverTest([&] { return traceProcessWindow() <= 0; })) {
+  if (passOverTest([&] {
+        const WindowHandle window = InstanceToWnd(run_.TargetProcess);
+        trace_.processWindow(run_.TargetProcess, window);
+        return window <= 0;
+      })) {
     run_.Outcome = OutcomeProcessWindowGone;
     return;
   }
@@ -29,7 +34,11 @@ void HalvikForm::runEscalation() {
     return;
   }
   // A search that fails counts as "still a window": the forced end is not claimed to have worked.
-  if (passOverTest([&] { return traceProcessWindow() > 0; })) {
+  if (passOverTest([&] {
+        const WindowHandle window = InstanceToWnd(run_.TargetProcess);
+        trace_.processWindow(run_.TargetProcess, window);
+        return window > 0;
+      })) {
     run_.Outcome = OutcomeKillFailed;
   } else {
     run_.Outcome = end ? OutcomeKilledTitleRemains : OutcomeProcessWindowGone;
@@ -41,11 +50,6 @@ ForcedEnd HalvikForm::attemptForcedEnd() {
   if (!run_.TargetHold) return ForcedEnd::refusedBy("process not held");
   const char* rule = sparingRule(platform_, run_.TargetProcess, run_.NamedBy);
   return rule ? ForcedEnd::refusedBy(rule) : Kill(run_.TargetProcess);
-}
-
-// The process's first window, as InstanceToWnd finds it, written to the trace.
-WindowHandle HalvikForm::traceProcessWindow() {
-  return trace_.processWindow(run_.TargetProcess, InstanceToWnd(run_.TargetProcess));
 }
 
 }  // namespace halvik

@@ -66,9 +66,14 @@ void HalvikForm::resolveTarget(const std::optional<double>& number) {
 // could not have been ended anyway, unless it is already gone.
 void HalvikForm::holdTargetProcess() {
   run_.TargetHold = platform_.holdProcess(run_.TargetProcess);
-  const bool taken = run_.TargetHold != nullptr;
-  if (platform_.owningProcess(run_.TargetWindow) != run_.TargetProcess) run_.TargetHold.reset();
-  trace_.hold(run_, taken);
+  if (!run_.TargetHold) {
+    trace_.holdNotTaken(run_);
+  } else if (platform_.owningProcess(run_.TargetWindow) != run_.TargetProcess) {
+    run_.TargetHold.reset();
+    trace_.holdGivenUp(run_);
+  } else {
+    trace_.held(run_);
+  }
 }
 
 }  // namespace halvik

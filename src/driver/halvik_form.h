@@ -45,7 +45,6 @@ class HalvikForm {
   void holdTargetProcess();
   void runEscalation();
   ForcedEnd attemptForcedEnd();
-  WindowHandle traceProcessWindow();
   void reportStart();
   void reportOutcome();
   // Writes Outcome into the variable.
@@ -61,6 +60,17 @@ class HalvikForm {
   bool passOverTest(Test&& test) {
     return halvik::passOverTest(test,
                                 [this](const Failure& failure) { trace_.passedOver(failure); });
+  }
+
+  // One host call under the failure rule, written to the trace as made or with its failure.
+  template <typename Call>
+  void callHost(const std::string& call, Call&& makeCall) {
+    halvik::passOver(
+        [&] {
+          makeCall();
+          trace_.hostCall(call);
+        },
+        [&](const Failure& failure) { trace_.hostCallFailed(call, failure); });
   }
 
   Platform& platform_;

@@ -23,8 +23,15 @@ std::string windowText(WindowHandle window) {
   return window == 0 ? "no window" : "window " + hex(static_cast<std::uint32_t>(window));
 }
 
+// A system error code as the trace writes it, wherever it came from.
+std::string errorText(std::uint32_t code) { return "error " + std::to_string(code); }
+
+// A failure's number: a system error code carried as an error number (0x8007xxxx) is written as
+// that code, any other number in hexadecimal.
 std::string failureText(const Failure& failure) {
-  std::string text = hex(failure.number());
+  const std::uint32_t number = failure.number();
+  std::string text =
+      hresultFromWin32(number & 0xFFFFu) == number ? errorText(number & 0xFFFFu) : hex(number);
   if (!failure.source().empty()) text += " from " + failure.source();
   if (!failure.description().empty()) text += ": " + failure.description();
   return text;
@@ -69,7 +76,7 @@ void RunTrace::launcher(const LaunchingProcess& launcher) {
   if (launcher.process != 0) {
     write("launcher: process " + std::to_string(launcher.process) + " held");
   } else if (launcher.lastError != 0) {
-    write("launcher: none held, error " + std::to_string(launcher.lastError));
+    write("launcher: none held, " + errorText(launcher.lastError));
   } else {
     write("launcher: none held, its ID names a younger process");
   }
@@ -82,16 +89,18 @@ void RunTrace::target(const RunState& run) {
         traceQuoted(run.TargetTitle));
 }
 
-void RunTrace::hold(const RunState& run, bool taken) {
-  const std::string process = "process " + std::to_string(run.TargetProcess);
-  if (!taken) {
-    write("ownership: " + process + " could not be held; it will not be ended");
-  } else if (!run.TargetHold) {
-    write("ownership: " + windowText(run.TargetWindow) + " no longer belongs to " + process +
-          "; it will not be ended");
-  } else {
-    write("ownership: " + process + " held");
-  }
+void RunTrace::holdNotTaken(const RunState& run) {
+  write("ownership: process " + std::to_string(run.TargetProcess) +
+        " could not be held; it will not be ended");
+}
+
+void RunTrace::holdGivenUp(const RunState& run) {
+  write("ownership: " + windowText(run.TargetWindow) + " no longer belongs to process " +
+        std::to_string(run.TargetProcess) + "; it will not be ended");
+}
+
+void RunTrace::held(const RunState& run) {
+  write("ownership: process " + std::to_string(run.TargetProcess) + " held");
 }
 
 void RunTrace::session(const OwnSession& session) {
@@ -107,7 +116,7 @@ void RunTrace::closeRequest(WindowHandle window, const CloseRequest& request) {
   const std::string result =
       request.posted.posted
           ? "posted to "
-          : "refused by Windows, error " + std::to_string(request.posted.lastError) + ", for ";
+          : "refused by Windows, " + errorText(request.posted.lastError) + ", for ";
   write("close request: " + result + windowText(window) +
         (request.stillExists ? ", which still exists" : ", which is gone"));
 }
@@ -128,10 +137,9 @@ void RunTrace::pollRound(const PollRound& round) {
   write("poll round " + std::to_string(round.round) + ": " + verdict + waitedOut);
 }
 
-WindowHandle RunTrace::processWindow(ProcessId process, WindowHandle window) {
+void RunTrace::processWindow(ProcessId process, WindowHandle window) {
   write("ownership: process " + std::to_string(process) + " owns " +
         (window > 0 ? windowText(window) : "no parentless top-level window"));
-  return window;
 }
 
 void RunTrace::forcedEnd(ProcessId process, const ForcedEnd& end) {
@@ -139,13 +147,15 @@ void RunTrace::forcedEnd(ProcessId process, const ForcedEnd& end) {
   if (end.result == ForcedEnd::Result::Refused)
     result = "refused by rule: " + std::string(end.rule);
   if (end.result == ForcedEnd::Result::Failed) {
-    result = "failed: " + std::string(end.rule) + " error " + std::to_string(end.error);
+    result = "failed: " + std::string(end.rule) + " " + errorText(end.error);
   }
   write("forced end of process " + std::to_string(process) + ": " + result);
 }
 
-void RunTrace::hostCall(const std::string& call, const std::string& answer) {
-  write("host: " + call + " -> " + answer);
+void RunTrace::hostCall(const std::string& call) { write("host: " + call + " -> done"); }
+
+void RunTrace::hostAnswer(const std::string& call, const std::optional<std::wstring>& answer) {
+  write("host: " + call + " -> " + (answer ? traceQuoted(*answer) : "no text"));
 }
 
 void RunTrace::hostCallFailed(const std::string& call, const Failure& failure) {

@@ -36,16 +36,19 @@ class RunTrace {
   // Written only where no user's windows can be seen: the run goes on all the same.
   void session(const OwnSession& session);
   void target(const RunState& run);
-  // The hold on the target process: whether it was taken, and kept after its window's owner was
-  // read again.
-  void hold(const RunState& run, bool taken);
+  // The hold on the target process: not taken, given up because its window's owner changed, or
+  // kept.
+  void holdNotTaken(const RunState& run);
+  void holdGivenUp(const RunState& run);
+  void held(const RunState& run);
   void closeRequest(WindowHandle window, const CloseRequest& request);
   void pollRound(const PollRound& round);
-  // Returns the window, so that the trace can wrap the search.
-  WindowHandle processWindow(ProcessId process, WindowHandle window);
+  void processWindow(ProcessId process, WindowHandle window);
   void forcedEnd(ProcessId process, const ForcedEnd& end);
-  // A host call with what it answered, or with the failure it was passed over with.
-  void hostCall(const std::string& call, const std::string& answer);
+  // A host call that was made, with the text it answered if any, or the failure it was passed
+  // over with.
+  void hostCall(const std::string& call);
+  void hostAnswer(const std::string& call, const std::optional<std::wstring>& answer);
   void hostCallFailed(const std::string& call, const Failure& failure);
   void passedOver(const Failure& failure);
   void outcome(std::int16_t outcome);
