@@ -65,7 +65,7 @@ void HalvikForm::resolveTarget(const std::optional<double>& number) {
 // changes: the hold asks for less access than the forced end, so a process that cannot be held
 // could not have been ended anyway, unless it is already gone.
 void HalvikForm::holdTargetProcess() {
-  run_.TargetHold = platform_.holdProcess(run_.TargetProcess);
+  run_.TargetHold = platform_.holdProcess(run_.TargetProcess).value;
   if (!run_.TargetHold) {
     trace_.holdNotTaken(run_);
   } else if (platform_.owningProcess(run_.TargetWindow) != run_.TargetProcess) {

@@ -23,15 +23,16 @@ std::string windowText(WindowHandle window) {
   return window == 0 ? "no window" : "window " + hex(static_cast<std::uint32_t>(window));
 }
 
-// A system error code as the trace writes it, wherever it came from.
-std::string errorText(std::uint32_t code) { return "error " + std::to_string(code); }
+// An error number as the trace writes it: a system error code as "error N", also when it travels
+// as an error number (0x8007xxxx); any other number (a status, an automation error) in hexadecimal.
+std::string errorText(std::uint32_t number) {
+  const std::uint32_t code =
+      hresultFromWin32(number & 0xFFFFu) == number ? number & 0xFFFFu : number;
+  return code > 0 && code <= 0xFFFFu ? "error " + std::to_string(code) : hex(number);
+}
 
-// A failure's number: a system error code carried as an error number (0x8007xxxx) is written as
-// that code, any other number in hexadecimal.
 std::string failureText(const Failure& failure) {
-  const std::uint32_t number = failure.number();
-  std::string text =
-      hresultFromWin32(number & 0xFFFFu) == number ? errorText(number & 0xFFFFu) : hex(number);
+  std::string text = errorText(failure.number());
   if (!failure.source().empty()) text += " from " + failure.source();
   if (!failure.description().empty()) text += ": " + failure.description();
   return text;
@@ -73,10 +74,10 @@ void RunTrace::arguments(const SplitArguments& arguments) {
 }
 
 void RunTrace::launcher(const LaunchingProcess& launcher) {
-  if (launcher.process != 0) {
-    write("launcher: process " + std::to_string(launcher.process) + " held");
-  } else if (launcher.lastError != 0) {
-    write("launcher: none held, " + errorText(launcher.lastError));
+  if (launcher.value != 0) {
+    write("launcher: process " + std::to_string(launcher.value) + " held");
+  } else if (launcher.error != 0) {
+    write("launcher: none held, " + errorText(launcher.error));
   } else {
     write("launcher: none held, its ID names a younger process");
   }
@@ -114,9 +115,8 @@ void RunTrace::session(const OwnSession& session) {
 
 void RunTrace::closeRequest(WindowHandle window, const CloseRequest& request) {
   const std::string result =
-      request.posted.posted
-          ? "posted to "
-          : "refused by Windows, " + errorText(request.posted.lastError) + ", for ";
+      request.posted.value ? "posted to "
+                           : "refused by Windows, " + errorText(request.posted.error) + ", for ";
   write("close request: " + result + windowText(window) +
         (request.stillExists ? ", which still exists" : ", which is gone"));
 }

@@ -20,14 +20,23 @@ using ProcessId = std::int32_t;
 using Ticks = std::int64_t;
 constexpr Ticks TicksPerMillisecond = 10000;
 
+// What an operation answered, with the system's error code when it failed: the one way an
+// operation that answers with a value reports a failure of the system's. The failures that abandon
+// a step are thrown as Failure instead.
+template <typename T>
+struct Result {
+  T value{};
+  std::uint32_t error = 0;  // the system's error code when it failed
+};
+
 // A process opened for ending; closing it is the destructor's job.
 class OpenedProcess {
  public:
   virtual ~OpenedProcess() = default;
   // The exit code, 259 (STILL_ACTIVE) while the process runs; nothing when it cannot be read.
-  virtual std::optional<std::uint32_t> exitCode() = 0;
+  virtual Result<std::optional<std::uint32_t>> exitCode() = 0;
   // Asks the system to end the process with the given exit code; true when it accepted.
-  virtual bool terminate(std::uint32_t exitCode) = 0;
+  virtual Result<bool> terminate(std::uint32_t exitCode) = 0;
   // Whether ending the process would stop the system; also true when that cannot be told on a
   // system that knows critical processes.
   virtual bool mayBeCritical() = 0;
@@ -49,12 +58,9 @@ struct LaunchingConsole {
 
 // The program that started this one, as found when this one started, and held from then on so that
 // its ID names no other process for the run. 0 when none is held: it had already ended, its ID
-// naming no process or one created after this one, or it could not be opened or told; lastError
+// naming no process or one created after this one, or it could not be opened or told; the error
 // then gives the system's error code of the call that failed, if one did.
-struct LaunchingProcess {
-  ProcessId process = 0;
-  std::uint32_t lastError = 0;  // the system's error code when it could not be told
-};
+using LaunchingProcess = Result<ProcessId>;
 
 // This program's place among the sessions, as found when it started. In session 0, where services
 // run, and in a window station that is not visible (a service's, or a scheduled task's that runs
@@ -66,10 +72,7 @@ struct OwnSession {
 };
 
 // Whether the system queued a message; when it refused, its error code.
-struct PostedMessage {
-  bool posted = false;
-  std::uint32_t lastError = 0;  // the system's error code when it refused
-};
+using PostedMessage = Result<bool>;
 
 enum class WaitWake { Signalled, Input, Timeout, Failed };
 
@@ -88,10 +91,8 @@ class WaitEvent {
   virtual void waitForSignal(std::uint32_t milliseconds) = 0;
 };
 
-struct CreatedEvent {
-  std::unique_ptr<WaitEvent> event;  // null when creation failed
-  std::uint32_t lastError = 0;       // the system's error code when it failed
-};
+// Null when creation failed.
+using CreatedEvent = Result<std::unique_ptr<WaitEvent>>;
 
 // The home-automation host's automation object. Each call throws Failure when it fails.
 class HostAutomation {
@@ -143,13 +144,11 @@ class Platform {
   virtual OwnSession ownSession() = 0;
 
   virtual ProcessId currentProcessId() = 0;
-  // The system's error code of the last call on this thread that failed, read right after it.
-  virtual std::uint32_t lastError() = 0;
   // Opens the process with all access rights; null when it cannot be opened.
-  virtual std::unique_ptr<OpenedProcess> openProcess(ProcessId process) = 0;
+  virtual Result<std::unique_ptr<OpenedProcess>> openProcess(ProcessId process) = 0;
   // Holds the process with the least access that keeps its ID; null when it cannot be held (no
   // such process, or access denied).
-  virtual std::unique_ptr<HeldProcess> holdProcess(ProcessId process) = 0;
+  virtual Result<std::unique_ptr<HeldProcess>> holdProcess(ProcessId process) = 0;
   // The process that draws the shell (the taskbar and the desktop); 0 when there is none.
   virtual ProcessId shellProcess() = 0;
   // The full path of the process's program; empty when it cannot be read.

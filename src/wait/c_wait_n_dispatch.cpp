@@ -40,8 +40,8 @@ void CWaitNDispatch::Wait(std::int32_t waitMilliseconds) {
 
   // A failed creation leaves the object waiting for good: it must be replaced by a new one.
   auto created = platform_.createEvent();
-  if (!created.event) throw Failure(HResultFromWin32(created.lastError), "", "");
-  EventHandle = std::move(created.event);
+  if (!created.value) throw Failure(HResultFromWin32(created.error), "", "");
+  EventHandle = std::move(created.value);
 
   DispatchUntilDue();
   Cancel();

@@ -22,13 +22,13 @@ CloseRequest requestClose(Platform& platform, WindowHandle window) {
 ForcedEnd endProcess(Platform& platform, ProcessId process) {
   if (process == platform.currentProcessId()) return ForcedEnd::refusedBy("own process");
   const auto opened = platform.openProcess(process);
-  if (!opened) return ForcedEnd::failed("OpenProcess", platform.lastError());
-  if (opened->mayBeCritical()) return ForcedEnd::refusedBy("critical process");
-  const auto exitCode = opened->exitCode();
-  if (!exitCode) return ForcedEnd::failed("GetExitCodeProcess", platform.lastError());
-  if (*exitCode == 0) return ForcedEnd::refusedBy("exit code 0");
-  if (!opened->terminate(*exitCode))
-    return ForcedEnd::failed("TerminateProcess", platform.lastError());
+  if (!opened.value) return ForcedEnd::failed("OpenProcess", opened.error);
+  if (opened.value->mayBeCritical()) return ForcedEnd::refusedBy("critical process");
+  const auto exitCode = opened.value->exitCode();
+  if (!exitCode.value) return ForcedEnd::failed("GetExitCodeProcess", exitCode.error);
+  if (*exitCode.value == 0) return ForcedEnd::refusedBy("exit code 0");
+  const auto terminated = opened.value->terminate(*exitCode.value);
+  if (!terminated.value) return ForcedEnd::failed("TerminateProcess", terminated.error);
   return ForcedEnd::done();
 }
 
@@ -92,7 +92,7 @@ std::wstring programName(Platform& platform, ProcessId process) {
 const char* sparingRule(Platform& platform, ProcessId process, TargetNaming naming) {
   if (naming == TargetNaming::ByProcessId) return nullptr;
   if (process == platform.shellProcess()) return "shell, reached by title";
-  const ProcessId launcher = platform.launchingProcess().process;
+  const ProcessId launcher = platform.launchingProcess().value;
   if (launcher != 0 && process == launcher)
     return "program that started this one, reached by title";
   const std::wstring image = programName(platform, process);

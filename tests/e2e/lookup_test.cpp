@@ -108,8 +108,8 @@ TEST(CloseRequest, ToAWindowJustDestroyedIsRefusedWithWindowsError) {
       CreateWindowExW(0, L"STATIC", L"Gone", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(window && DestroyWindow(window));
   const PostedMessage posted = win32::Win32Platform().postClose(fromHwnd(window));
-  EXPECT_FALSE(posted.posted);
-  EXPECT_EQ(posted.lastError, static_cast<std::uint32_t>(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_FALSE(posted.value);
+  EXPECT_EQ(posted.error, static_cast<std::uint32_t>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
 }  // namespace

@@ -15,14 +15,16 @@ class FaultyProcess : public OpenedProcess {
   FaultyProcess(FaultyPlatform& platform, std::unique_ptr<OpenedProcess> process, ProcessId id)
       : platform_(platform), process_(std::move(process)), id_(id) {}
 
-  std::optional<std::uint32_t> exitCode() override {
-    if (platform_.fails(FaultKind::Truthful)) return std::nullopt;
+  Result<std::optional<std::uint32_t>> exitCode() override {
+    if (platform_.fails(FaultKind::Truthful)) return {std::nullopt, InjectedSystemError};
     return process_->exitCode();
   }
-  bool terminate(std::uint32_t exitCode) override {
+  Result<bool> terminate(std::uint32_t exitCode) override {
     platform_.observeTermination(id_, exitCode);
-    const bool accepted = !platform_.fails(FaultKind::Truthful) && process_->terminate(exitCode);
-    platform_.seen.terminations.back().accepted = accepted;
+    const auto accepted = platform_.fails(FaultKind::Truthful)
+                              ? Result<bool>{false, InjectedSystemError}
+                              : process_->terminate(exitCode);
+    platform_.seen.terminations.back().accepted = accepted.value;
     return accepted;
   }
   bool mayBeCritical() override {
@@ -124,7 +126,7 @@ CreatedEvent FaultyPlatform::createEvent() {
   }
   if (desktop_.eventsOpen() > 0) ++seen.overlappingWaits;
   auto created = desktop_.createEvent();
-  if (created.event) created.event = std::make_unique<FaultyEvent>(*this, std::move(created.event));
+  if (created.value) created.value = std::make_unique<FaultyEvent>(*this, std::move(created.value));
   return created;
 }
 
@@ -145,10 +147,12 @@ void FaultyPlatform::observeTermination(ProcessId process, std::uint32_t exitCod
       {process, exitCode, desktop_.process(process).exitCode, desktop_.windows(), walkBefore_});
 }
 
-std::unique_ptr<OpenedProcess> FaultyPlatform::watched(std::unique_ptr<OpenedProcess> opened,
-                                                       ProcessId process) {
-  if (!opened) return nullptr;
-  return std::make_unique<FaultyProcess>(*this, std::move(opened), process);
+Result<std::unique_ptr<OpenedProcess>> FaultyPlatform::openProcess(ProcessId process) {
+  if (fails(FaultKind::Truthful)) return {nullptr, InjectedSystemError};
+  auto opened = desktop_.openProcess(process);
+  if (opened.value)
+    opened.value = std::make_unique<FaultyProcess>(*this, std::move(opened.value), process);
+  return opened;
 }
 
 }  // namespace halvik::property

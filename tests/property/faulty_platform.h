@@ -21,6 +21,10 @@ enum class FaultKind {
                  // wait failed: what the program sees stays true
 };
 
+// The system's error code that every injected failure of an operation answering with a value
+// carries: ERROR_GEN_FAILURE.
+constexpr std::uint32_t InjectedSystemError = 31;
+
 struct TerminationSeen {
   ProcessId process;
   std::uint32_t exitCode;
@@ -119,17 +123,16 @@ class FaultyPlatform : public Platform {
     forcedEndReached();
     return desktop_.currentProcessId();
   }
-  std::uint32_t lastError() override { return desktop_.lastError(); }
-  std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override {
-    auto held = fails(FaultKind::Truthful) ? nullptr : desktop_.holdProcess(process);
-    seen.holdRefused = held == nullptr;
+  Result<std::unique_ptr<HeldProcess>> holdProcess(ProcessId process) override {
+    auto held = fails(FaultKind::Truthful)
+                    ? Result<std::unique_ptr<HeldProcess>>{nullptr, InjectedSystemError}
+                    : desktop_.holdProcess(process);
+    seen.holdRefused = held.value == nullptr;
     confirmingHold_ = true;
     heldProcess_ = process;
     return held;
   }
-  std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override {
-    return fails(FaultKind::Truthful) ? nullptr : watched(desktop_.openProcess(process), process);
-  }
+  Result<std::unique_ptr<OpenedProcess>> openProcess(ProcessId process) override;
   Ticks monotonicTime() override { return desktop_.monotonicTime(); }
   CreatedEvent createEvent() override;
   bool waitForInput(std::uint32_t milliseconds) override;
@@ -146,7 +149,6 @@ class FaultyPlatform : public Platform {
     if (!seen.forcedEndBegun) seen.forcedEndBegun = desktop_.now();
   }
   void throwIfSearchFails(const char* call);
-  std::unique_ptr<OpenedProcess> watched(std::unique_ptr<OpenedProcess> opened, ProcessId process);
 
   sim::SimDesktop& desktop_;
   std::uint32_t failingCall_;

@@ -165,7 +165,7 @@ void checkProperties(const Scenario& scenario, sim::SimDesktop& desktop, const W
                           process.imagePath) == std::end(SparedForTitles)),
            "the shell's processes and those whose program cannot be told are never ended for a "
            "title");
-    expect(scenario.spelledProcess || ended.process != desktop.launcher.process,
+    expect(scenario.spelledProcess || ended.process != desktop.launcher.value,
            "the program that started Halvik is never ended for a title");
     expect(firstWindowWithTitle(desktop, ended.walkBefore, run.targetTitle) != 0,
            "only after the first poll ended with the title present");

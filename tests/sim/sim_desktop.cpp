@@ -27,23 +27,21 @@ class SimOpenedProcess : public OpenedProcess {
   }
   ~SimOpenedProcess() override { desktop_.processClosed(); }
 
-  std::optional<std::uint32_t> exitCode() override {
+  Result<std::optional<std::uint32_t>> exitCode() override {
     const SimProcess& process = desktop_.process(id_);
-    if (!process.exitCodeReadable) return std::nullopt;
-    return process.exitCode;
+    if (!process.exitCodeReadable) return {std::nullopt, AccessDenied};
+    return {process.exitCode};
   }
 
-  bool terminate(std::uint32_t exitCode) override {
+  Result<bool> terminate(std::uint32_t exitCode) override {
     desktop_.terminations.push_back({id_, exitCode});
     const SimProcess& process = desktop_.process(id_);
-    if (!process.acceptsTermination || process.exitCode != StillActive) {
-      desktop_.lastErrorCode = AccessDenied;
-      return false;
-    }
+    if (!process.acceptsTermination || process.exitCode != StillActive)
+      return {false, AccessDenied};
     // Captures by value: the opened process is gone long before the process ends.
     desktop_.at(desktop_.now() + process.endDelay,
                 [desktop = &desktop_, id = id_, exitCode] { desktop->endProcess(id, exitCode); });
-    return true;
+    return {true};
   }
 
   bool mayBeCritical() override { return desktop_.process(id_).critical; }
@@ -320,28 +318,27 @@ PostedMessage SimDesktop::postClose(WindowHandle handle) {
   if (found->closeRefusal != 0) return {false, found->closeRefusal};
   // A copy: the reaction may add windows or replace itself.
   if (const auto reaction = found->onClose) reaction();
-  return {true, 0};
+  return {true};
 }
 
-std::unique_ptr<OpenedProcess> SimDesktop::openProcess(ProcessId id) {
+Result<std::unique_ptr<OpenedProcess>> SimDesktop::openProcess(ProcessId id) {
   const auto known = processes_.find(id);
-  if (known == processes_.end() || !known->second.canOpen) {
-    lastErrorCode = known == processes_.end() ? InvalidParameter : AccessDenied;
-    return nullptr;
-  }
-  return std::make_unique<SimOpenedProcess>(*this, id);
+  if (known == processes_.end()) return {nullptr, InvalidParameter};
+  if (!known->second.canOpen) return {nullptr, AccessDenied};
+  return {std::make_unique<SimOpenedProcess>(*this, id)};
 }
 
-std::unique_ptr<HeldProcess> SimDesktop::holdProcess(ProcessId id) {
+Result<std::unique_ptr<HeldProcess>> SimDesktop::holdProcess(ProcessId id) {
   if (beforeHold) beforeHold();
   const auto known = processes_.find(id);
-  if (known == processes_.end() || !known->second.canHold || isGone(known->second)) return nullptr;
-  return std::make_unique<SimHeldProcess>(*this, id);
+  if (known == processes_.end() || isGone(known->second)) return {nullptr, InvalidParameter};
+  if (!known->second.canHold) return {nullptr, AccessDenied};
+  return {std::make_unique<SimHeldProcess>(*this, id)};
 }
 
 CreatedEvent SimDesktop::createEvent() {
   if (createEventError) return {nullptr, *createEventError};
-  return {std::make_unique<SimEvent>(*this), 0};
+  return {std::make_unique<SimEvent>(*this)};
 }
 
 bool SimDesktop::waitForInput(std::uint32_t milliseconds) {

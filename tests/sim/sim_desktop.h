@@ -113,7 +113,6 @@ class SimDesktop : public Platform {
   std::vector<Termination> terminations;
   SimHost host;
   std::vector<std::string> traceLines;  // as the program handed them to the trace
-  std::uint32_t lastErrorCode = 0;      // set by the calls below that fail
 
   // Platform
   std::wstring commandLine() override { return commandLineText; }
@@ -133,9 +132,8 @@ class SimDesktop : public Platform {
   LaunchingProcess launchingProcess() override { return launcher; }
   OwnSession ownSession() override { return session; }
   ProcessId currentProcessId() override { return ownProcessId; }
-  std::uint32_t lastError() override { return lastErrorCode; }
-  std::unique_ptr<OpenedProcess> openProcess(ProcessId id) override;
-  std::unique_ptr<HeldProcess> holdProcess(ProcessId id) override;
+  Result<std::unique_ptr<OpenedProcess>> openProcess(ProcessId id) override;
+  Result<std::unique_ptr<HeldProcess>> holdProcess(ProcessId id) override;
   ProcessId shellProcess() override { return shell; }
   std::wstring processImagePath(ProcessId id) override { return process(id).imagePath; }
   Ticks monotonicTime() override { return now_; }

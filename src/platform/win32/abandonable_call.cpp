@@ -5,7 +5,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/com.h"
-#include "platform/win32/last_error.h"
+#include "platform/win32/system_failure.h"
 #include "platform/win32/system_thread.h"
 #include "platform/win32/unique_handle.h"
 
@@ -34,7 +34,7 @@ HandleWaitEnd runAbandonableCall(std::function<void()> call, DWORD limitMillisec
     SetEvent(run->ended.get());
   });
   if (noThread != ERROR_SUCCESS) {
-    throw Failure(hresultFromWin32(noThread), "_beginthreadex", "no thread for a call");
+    throw systemFailure(noThread, "_beginthreadex", "no thread for a call");
   }
   const HandleWaitEnd waited = waitDispatchingMessages(run->ended.get(), limitMilliseconds);
   if (waited.end == HandleWaitEnd::Signalled && run->thrown) std::rethrow_exception(run->thrown);

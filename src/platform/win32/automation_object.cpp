@@ -7,13 +7,10 @@
 #include "platform/failure.h"
 #include "platform/win32/abandonable_call.h"
 #include "platform/win32/com.h"
+#include "platform/win32/system_failure.h"
 
 namespace halvik::win32 {
 namespace {
-
-void throwIfFailed(HRESULT result, const char* operation, const char* description) {
-  if (FAILED(result)) throw Failure(static_cast<std::uint32_t>(result), operation, description);
-}
 
 VARIANTARG textReference(UniqueBstr& text) {
   VARIANTARG argument;
@@ -111,10 +108,8 @@ void AutomationObject::runOnHostThread(std::function<void()> call, DWORD limitMi
       refusal_.emplace(CallTimedOut, "host call", "an earlier call never ended");
       throw Failure(CallTimedOut, "host call", "the host did not answer in time");
     case HandleWaitEnd::Failed:
-      refusal_.emplace(hresultFromWin32(waited.error), "host call",
-                       "an earlier call's wait failed");
-      throw Failure(hresultFromWin32(waited.error), "WaitForSingleObject",
-                    "the wait for the host call failed");
+      refusal_ = systemFailure(waited.error, "host call", "an earlier call's wait failed");
+      throw systemFailure(waited.error, "WaitForSingleObject", "the wait for the host call failed");
   }
 }
 

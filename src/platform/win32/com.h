@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/win32/system_failure.h"
 
 namespace halvik::win32 {
 
@@ -29,10 +29,7 @@ class UniqueBstr {
   // Throws Failure when the text cannot be allocated: a null BSTR would pass as empty text.
   explicit UniqueBstr(const std::wstring& text)
       : bstr_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
-    if (bstr_ == nullptr) {
-      throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "SysAllocStringLen",
-                    "out of memory");
-    }
+    if (bstr_ == nullptr) throwOutOfMemory("SysAllocStringLen");
   }
   ~UniqueBstr() { SysFreeString(bstr_); }
   UniqueBstr(const UniqueBstr&) = delete;

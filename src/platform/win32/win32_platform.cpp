@@ -6,9 +6,9 @@
 
 #include "platform/failure.h"
 #include "platform/win32/automation_object.h"
-#include "platform/win32/last_error.h"
 #include "platform/win32/launching_console.h"
 #include "platform/win32/message_wait.h"
+#include "platform/win32/system_failure.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/window_handle.h"
 
@@ -37,14 +37,15 @@ class Win32OpenedProcess : public OpenedProcess {
   Win32OpenedProcess(UniqueHandle process, QueryProcess queryProcess)
       : process_(std::move(process)), queryProcess_(queryProcess) {}
 
-  std::optional<std::uint32_t> exitCode() override {
+  Result<std::optional<std::uint32_t>> exitCode() override {
     DWORD code = 0;
-    if (!GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
-    return code;
+    if (!GetExitCodeProcess(process_.get(), &code)) return {std::nullopt, GetLastError()};
+    return {code};
   }
 
-  bool terminate(std::uint32_t exitCode) override {
-    return TerminateProcess(process_.get(), exitCode) != FALSE;
+  Result<bool> terminate(std::uint32_t exitCode) override {
+    if (!TerminateProcess(process_.get(), exitCode)) return {false, GetLastError()};
+    return {true};
   }
 
   // A critical process is one marked to stop the system when it ends, which every Windows from 7
@@ -176,7 +177,7 @@ Win32Platform::Win32Platform()
     : queryProcess_(reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(
           GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")))),
       launcher_(findLaunchingProcess(queryProcess_)),
-      launchingConsole_(findLaunchingConsole(launcher_.found.process)),
+      launchingConsole_(findLaunchingConsole(launcher_.found.value)),
       ownSession_(findOwnSession()) {}
 
 std::wstring Win32Platform::commandLine() { return GetCommandLineW(); }
@@ -216,9 +217,7 @@ std::wstring Win32Platform::upperCase(const std::wstring& text) {
 std::vector<WindowHandle> Win32Platform::topLevelWindows() {
   WindowWalk walk;
   const BOOL walked = EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&walk));
-  if (walk.outOfMemory) {
-    throw Failure(static_cast<std::uint32_t>(E_OUTOFMEMORY), "EnumWindows", "out of memory");
-  }
+  if (walk.outOfMemory) throwOutOfMemory("EnumWindows");
   // An empty list would read as "the window is gone".
   if (!walked) throwLastError("EnumWindows", "the windows could not be listed");
   return std::move(walk.windows);
@@ -257,26 +256,24 @@ bool Win32Platform::windowExists(WindowHandle window) { return IsWindow(toHwnd(w
 
 PostedMessage Win32Platform::postClose(WindowHandle window) {
   if (!PostMessageW(toHwnd(window), WM_CLOSE, 0, 0)) return {false, GetLastError()};
-  return {true, 0};
+  return {true};
 }
 
 ProcessId Win32Platform::currentProcessId() {
   return static_cast<ProcessId>(GetCurrentProcessId());
 }
 
-std::uint32_t Win32Platform::lastError() { return GetLastError(); }
-
-std::unique_ptr<OpenedProcess> Win32Platform::openProcess(ProcessId process) {
+Result<std::unique_ptr<OpenedProcess>> Win32Platform::openProcess(ProcessId process) {
   UniqueHandle handle(OpenProcess(ProcessAllAccess, FALSE, static_cast<DWORD>(process)));
-  if (!handle) return nullptr;
-  return std::make_unique<Win32OpenedProcess>(std::move(handle), queryProcess_);
+  if (!handle) return {nullptr, GetLastError()};
+  return {std::make_unique<Win32OpenedProcess>(std::move(handle), queryProcess_)};
 }
 
-std::unique_ptr<HeldProcess> Win32Platform::holdProcess(ProcessId process) {
+Result<std::unique_ptr<HeldProcess>> Win32Platform::holdProcess(ProcessId process) {
   // Any access keeps the ID, so the hold asks for the least: the right to wait for the process.
   UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process)));
-  if (!handle) return nullptr;
-  return std::make_unique<Win32HeldProcess>(std::move(handle));
+  if (!handle) return {nullptr, GetLastError()};
+  return {std::make_unique<Win32HeldProcess>(std::move(handle))};
 }
 
 ProcessId Win32Platform::shellProcess() {
@@ -300,7 +297,7 @@ Ticks Win32Platform::monotonicTime() {
 CreatedEvent Win32Platform::createEvent() {
   UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!event) return {nullptr, GetLastError()};
-  return {std::make_unique<Win32WaitEvent>(std::move(event)), 0};
+  return {std::make_unique<Win32WaitEvent>(std::move(event))};
 }
 
 bool Win32Platform::waitForInput(std::uint32_t milliseconds) {

@@ -41,9 +41,8 @@ class Win32Platform : public Platform {
   OwnSession ownSession() override { return ownSession_; }
 
   ProcessId currentProcessId() override;
-  std::uint32_t lastError() override;
-  std::unique_ptr<OpenedProcess> openProcess(ProcessId process) override;
-  std::unique_ptr<HeldProcess> holdProcess(ProcessId process) override;
+  Result<std::unique_ptr<OpenedProcess>> openProcess(ProcessId process) override;
+  Result<std::unique_ptr<HeldProcess>> holdProcess(ProcessId process) override;
   ProcessId shellProcess() override;
   std::wstring processImagePath(ProcessId process) override;
 
