@@ -10,6 +10,12 @@ namespace halvik {
 // own failures: a search that fails counts as the title present, and a round whose wait cannot be
 // made is waited out all the same.
 void HalvikForm::runEscalation() {
+  // The process's first window, as InstanceToWnd finds it, traced beside the search.
+  const auto processWindow = [&] {
+    const WindowHandle window = InstanceToWnd(run_.TargetProcess);
+    trace_.processWindow(run_.TargetProcess, window);
+    return window;
+  };
   const CloseRequest request = fCloseApp(run_.TargetWindow);
   trace_.closeRequest(run_.TargetWindow, request);
   if (waitForNoWindow(run_.TargetTitle) == 1) {
@@ -18,11 +24,7 @@ void HalvikForm::runEscalation() {
   }
   // A handle with its top bit set counts as no window, as in the "greater than 0" below. A search
   // that fails counts as "no window": the process is then left alone.
-  if (passOverTest([&] {
-        const WindowHandle window = InstanceToWnd(run_.TargetProcess);
-        trace_.processWindow(run_.TargetProcess, window);
-        return window <= 0;
-      })) {
+  if (runTest([&] { return processWindow() <= 0; })) {
     run_.Outcome = OutcomeProcessWindowGone;
     return;
   }
@@ -30,26 +32,22 @@ void HalvikForm::runEscalation() {
   const ForcedEnd end = attemptForcedEnd();
   trace_.forcedEnd(run_.TargetProcess, end);
   if (waitForNoWindow(run_.TargetTitle) == 1) {
-    run_.Outcome = end ? OutcomeKilled : OutcomeClosed;
+    run_.Outcome = end.accepted() ? OutcomeKilled : OutcomeClosed;
     return;
   }
   // A search that fails counts as "still a window": the forced end is not claimed to have worked.
-  if (passOverTest([&] {
-        const WindowHandle window = InstanceToWnd(run_.TargetProcess);
-        trace_.processWindow(run_.TargetProcess, window);
-        return window > 0;
-      })) {
+  if (runTest([&] { return processWindow() > 0; })) {
     run_.Outcome = OutcomeKillFailed;
   } else {
-    run_.Outcome = end ? OutcomeKilledTitleRemains : OutcomeProcessWindowGone;
+    run_.Outcome = end.accepted() ? OutcomeKilledTitleRemains : OutcomeProcessWindowGone;
   }
 }
 
 // Without a hold the ID may name another process by now, which is never ended.
 ForcedEnd HalvikForm::attemptForcedEnd() {
   if (!run_.TargetHold) return ForcedEnd::refusedBy("process not held");
-  const char* rule = sparingRule(platform_, run_.TargetProcess, run_.NamedBy);
-  return rule ? ForcedEnd::refusedBy(rule) : Kill(run_.TargetProcess);
+  const char* spared = sparingRule(platform_, run_.TargetProcess, run_.NamedBy);
+  return spared ? ForcedEnd::refusedBy(spared) : Kill(run_.TargetProcess);
 }
 
 }  // namespace halvik

@@ -43,12 +43,12 @@ void HalvikForm::resolveTarget(const std::optional<double>& number) {
     run_.NamedBy = TargetNaming::ByProcessId;
     // A number outside the 32-bit range fails the conversion: process and window stay 0, and the
     // title read from window 0 is empty.
-    passOver([&] { run_.TargetProcess = toProcessId(*number); });
-    passOver([&] { run_.TargetWindow = mainWindowOfProcess(platform_, run_.TargetProcess); });
+    runStep([&] { run_.TargetProcess = toProcessId(*number); });
+    runStep([&] { run_.TargetWindow = mainWindowOfProcess(platform_, run_.TargetProcess); });
     run_.TargetTitle = fWindowText(run_.TargetWindow);
   } else {
     run_.TargetTitle = run_.Target;
-    passOver([&] {
+    runStep([&] {
       std::wstring unusedClass;
       run_.TargetWindow = fEnumWindows(run_.TargetTitle, unusedClass);
     });

@@ -53,19 +53,18 @@ class HalvikForm {
 
   // The failure rule (failure_rule.h), with each failure passed over written to the trace.
   template <typename Step>
-  void passOver(Step&& step) {
-    halvik::passOver(step, [this](const Failure& failure) { trace_.passedOver(failure); });
+  void runStep(Step&& step) {
+    passOver(step, [this](const Failure& failure) { trace_.passedOver(failure); });
   }
   template <typename Test>
-  bool passOverTest(Test&& test) {
-    return halvik::passOverTest(test,
-                                [this](const Failure& failure) { trace_.passedOver(failure); });
+  bool runTest(Test&& test) {
+    return passOverTest(test, [this](const Failure& failure) { trace_.passedOver(failure); });
   }
 
   // One host call under the failure rule, written to the trace as made or with its failure.
   template <typename Call>
   void callHost(const std::string& call, Call&& makeCall) {
-    halvik::passOver(
+    passOver(
         [&] {
           makeCall();
           trace_.hostCall(call);

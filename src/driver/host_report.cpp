@@ -28,9 +28,8 @@ void HalvikForm::reportOutcome() {
     trace_.hostAnswer(getVar, answer);
     return answer == NameNotFound;
   };
-  if (halvik::passOverTest(variableMissing, [&](const Failure& failure) {
-        trace_.hostCallFailed(getVar, failure);
-      })) {
+  if (passOverTest(variableMissing,
+                   [&](const Failure& failure) { trace_.hostCallFailed(getVar, failure); })) {
     callHost(hostCallText("CreateVar", run_.VariableName),
              [&] { host().CreateVar(run_.VariableName); });
   }

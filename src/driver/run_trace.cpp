@@ -19,7 +19,7 @@ std::string hex(std::uint32_t number) {
   return text;
 }
 
-std::string windowText(WindowHandle window) {
+std::string windowName(WindowHandle window) {
   return window == 0 ? "no window" : "window " + hex(static_cast<std::uint32_t>(window));
 }
 
@@ -85,7 +85,7 @@ void RunTrace::launcher(const LaunchingProcess& launcher) {
 
 void RunTrace::target(const RunState& run) {
   const char* naming = run.NamedBy == TargetNaming::ByProcessId ? "process ID" : "title";
-  write("target named by " + std::string(naming) + ": " + windowText(run.TargetWindow) +
+  write("target named by " + std::string(naming) + ": " + windowName(run.TargetWindow) +
         ", process " + std::to_string(run.TargetProcess) + ", title " +
         traceQuoted(run.TargetTitle));
 }
@@ -96,7 +96,7 @@ void RunTrace::holdNotTaken(const RunState& run) {
 }
 
 void RunTrace::holdGivenUp(const RunState& run) {
-  write("ownership: " + windowText(run.TargetWindow) + " no longer belongs to process " +
+  write("ownership: " + windowName(run.TargetWindow) + " no longer belongs to process " +
         std::to_string(run.TargetProcess) + "; it will not be ended");
 }
 
@@ -117,7 +117,7 @@ void RunTrace::closeRequest(WindowHandle window, const CloseRequest& request) {
   const std::string result =
       request.posted.value ? "posted to "
                            : "refused by Windows, " + errorText(request.posted.error) + ", for ";
-  write("close request: " + result + windowText(window) +
+  write("close request: " + result + windowName(window) +
         (request.stillExists ? ", which still exists" : ", which is gone"));
 }
 
@@ -139,15 +139,14 @@ void RunTrace::pollRound(const PollRound& round) {
 
 void RunTrace::processWindow(ProcessId process, WindowHandle window) {
   write("ownership: process " + std::to_string(process) + " owns " +
-        (window > 0 ? windowText(window) : "no parentless top-level window"));
+        (window > 0 ? windowName(window) : "no parentless top-level window"));
 }
 
 void RunTrace::forcedEnd(ProcessId process, const ForcedEnd& end) {
   std::string result = "done";
-  if (end.result == ForcedEnd::Result::Refused)
-    result = "refused by rule: " + std::string(end.rule);
-  if (end.result == ForcedEnd::Result::Failed) {
-    result = "failed: " + std::string(end.rule) + " " + errorText(end.error);
+  if (end.kind == ForcedEnd::Kind::Refused) result = "refused by rule: " + std::string(end.reason);
+  if (end.kind == ForcedEnd::Kind::Failed) {
+    result = "failed: " + std::string(end.reason) + " " + errorText(end.error);
   }
   write("forced end of process " + std::to_string(process) + ": " + result);
 }

@@ -1,9 +1,5 @@
 #include "window_ops/window_ops.h"
 
-#include <optional>
-
-#include "platform/failure.h"
-
 namespace halvik {
 
 // The title is looked for after each full round, never at once. A search that fails tells
@@ -18,26 +14,22 @@ std::int16_t pollUntilTitleGone(Platform& platform, std::unique_ptr<CWaitNDispat
   std::int16_t titleGone = 0;
   for (std::int16_t round = 1; round <= MaxWaitRounds; ++round) {
     const Ticks roundDue = platform.monotonicTime() + WaitRoundMilliseconds * TicksPerMillisecond;
-    std::optional<Failure> waitFailure;
+    PollRound seen{round, true, std::nullopt, std::nullopt};
     try {
       timer->Wait(WaitRoundMilliseconds);
     } catch (const Failure& failure) {
-      waitFailure = failure;
+      seen.waitFailure = failure;
       dispatchMessagesUntil(platform, roundDue);
       timer = std::make_unique<CWaitNDispatch>(platform);
     }
-    const Failure* const waitFailed = waitFailure ? &*waitFailure : nullptr;
     std::wstring unusedClass;
-    bool titlePresent = true;
     try {
-      titlePresent = findTitledWindow(platform, title, unusedClass) != 0;
+      seen.titlePresent = findTitledWindow(platform, title, unusedClass) != 0;
     } catch (const Failure& failure) {
-      // Passed over for this round: the title counts as present.
-      observeRound({round, true, &failure, waitFailed});
-      continue;
+      seen.searchFailure = failure;  // passed over for this round: the title counts as present
     }
-    observeRound({round, titlePresent, nullptr, waitFailed});
-    if (!titlePresent) {
+    observeRound(seen);
+    if (!seen.titlePresent) {
       titleGone = 1;
       break;
     }

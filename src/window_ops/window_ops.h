@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/failure.h"
@@ -47,24 +48,28 @@ struct CloseRequest {
 // Posts the close request and returns at once. For window 0, nothing is posted.
 CloseRequest requestClose(Platform& platform, WindowHandle window);
 
-// What came of a forced end: the system accepted it, one of the program's rules refused it (named
-// by rule), or a system call failed (named by call, with the system's error code). True when done.
+// What came of a forced end: the system accepted it, the program refused it (for the reason named;
+// every refusal is listed in sparing_rules.cpp), or a system call failed (named by the reason, with
+// the system's error code).
 struct ForcedEnd {
-  enum class Result { Done, Refused, Failed };
-  Result result = Result::Done;
-  const char* rule = "";  // the refusing rule, or the call that failed
+  enum class Kind { Done, Refused, Failed };
+  Kind kind = Kind::Done;
+  const char* reason = "";  // the refusal, or the call that failed
   std::uint32_t error = 0;
 
   static ForcedEnd done() { return {}; }
-  static ForcedEnd refusedBy(const char* rule) { return {Result::Refused, rule, 0}; }
+  static ForcedEnd refusedBy(const char* reason) { return {Kind::Refused, reason, 0}; }
   static ForcedEnd failed(const char* call, std::uint32_t error) {
-    return {Result::Failed, call, error};
+    return {Kind::Failed, call, error};
   }
-  explicit operator bool() const { return result == Result::Done; }
+  // Whether the system accepted the forced end.
+  bool accepted() const { return kind == Kind::Done; }
 };
 
 // Asks the system to end the process and does not wait for it. A critical process is never asked.
 ForcedEnd endProcess(Platform& platform, ProcessId process);
+
+// Sparing rules (sparing_rules.cpp).
 
 // The rule that spares the process from the forced end; null when none does. A process named by
 // its ID is the user's explicit choice; one reached through a window title may be the shell or
@@ -85,8 +90,8 @@ constexpr std::int32_t WaitRoundMilliseconds = 1000;
 struct PollRound {
   std::int16_t round;
   bool titlePresent;
-  const Failure* searchFailure;  // null when the search worked
-  const Failure* waitFailure;    // null when the round's wait was made
+  std::optional<Failure> searchFailure;  // none when the search worked
+  std::optional<Failure> waitFailure;    // none when the round's wait was made
 };
 
 // Waits a round of one second at a time, dispatching messages, until no top-level window carries

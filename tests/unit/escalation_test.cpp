@@ -220,12 +220,14 @@ TEST(ForcedEnd, LeavesProcessesThatCannotBeEndedAlone) {
   desktop.process(3).canOpen = false;
   desktop.process(5).exitCodeReadable = false;
 
-  EXPECT_FALSE(endProcess(desktop, 1));  // ended with code 0: nothing is attempted
-  EXPECT_FALSE(endProcess(desktop, 2));  // already ended: attempted, and refused by the system
-  EXPECT_FALSE(endProcess(desktop, 3));
-  EXPECT_FALSE(endProcess(desktop, 4));  // no such process
-  EXPECT_FALSE(endProcess(desktop, 5));  // no exit code to end it with: nothing is attempted
-  EXPECT_FALSE(endProcess(desktop, desktop.ownProcessId));
+  EXPECT_FALSE(endProcess(desktop, 1).accepted());  // ended with code 0: nothing is attempted
+  // Already ended: attempted, and refused by the system.
+  EXPECT_FALSE(endProcess(desktop, 2).accepted());
+  EXPECT_FALSE(endProcess(desktop, 3).accepted());
+  EXPECT_FALSE(endProcess(desktop, 4).accepted());  // no such process
+  // No exit code to end it with: nothing is attempted.
+  EXPECT_FALSE(endProcess(desktop, 5).accepted());
+  EXPECT_FALSE(endProcess(desktop, desktop.ownProcessId).accepted());
   EXPECT_EQ(desktop.terminations, (std::vector<Termination>{{2, 3}}));
 }
 
