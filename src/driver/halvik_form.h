@@ -39,7 +39,6 @@ class HalvikForm {
 
  private:
   std::wstring fWindowText(WindowHandle window) { return windowTitle(platform_, window); }
-  std::wstring fWindowClass(WindowHandle window) { return windowClassName(platform_, window); }
 
   void resolveTarget(const std::optional<double>& number);
   void holdTargetProcess();
@@ -64,12 +63,9 @@ class HalvikForm {
   // One host call under the failure rule, written to the trace as made or with its failure.
   template <typename Call>
   void callHost(const std::string& call, Call&& makeCall) {
-    passOver(
-        [&] {
-          makeCall();
-          trace_.hostCall(call);
-        },
-        [&](const Failure& failure) { trace_.hostCallFailed(call, failure); });
+    if (passOver(makeCall, [&](const Failure& failure) { trace_.hostCallFailed(call, failure); })) {
+      trace_.hostCall(call);
+    }
   }
 
   Platform& platform_;

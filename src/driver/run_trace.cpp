@@ -26,8 +26,7 @@ std::string windowName(WindowHandle window) {
 // An error number as the trace writes it: a system error code as "error N", also when it travels
 // as an error number (0x8007xxxx); any other number (a status, an automation error) in hexadecimal.
 std::string errorText(std::uint32_t number) {
-  const std::uint32_t code =
-      hresultFromWin32(number & 0xFFFFu) == number ? number & 0xFFFFu : number;
+  const std::uint32_t code = (number >> 16) == 0x8007u ? number & 0xFFFFu : number;
   return code > 0 && code <= 0xFFFFu ? "error " + std::to_string(code) : hex(number);
 }
 
@@ -145,9 +144,8 @@ void RunTrace::processWindow(ProcessId process, WindowHandle window) {
 void RunTrace::forcedEnd(ProcessId process, const ForcedEnd& end) {
   std::string result = "done";
   if (end.kind == ForcedEnd::Kind::Refused) result = "refused by rule: " + std::string(end.reason);
-  if (end.kind == ForcedEnd::Kind::Failed) {
+  if (end.kind == ForcedEnd::Kind::Failed)
     result = "failed: " + std::string(end.reason) + " " + errorText(end.error);
-  }
   write("forced end of process " + std::to_string(process) + ": " + result);
 }
 

@@ -36,8 +36,7 @@ class RunTrace {
   // Written only where no user's windows can be seen: the run goes on all the same.
   void session(const OwnSession& session);
   void target(const RunState& run);
-  // The hold on the target process: not taken, given up because its window's owner changed, or
-  // kept.
+  // The hold on the target process: not taken, given up (its window's owner changed), or kept.
   void holdNotTaken(const RunState& run);
   void holdGivenUp(const RunState& run);
   void held(const RunState& run);
@@ -45,8 +44,7 @@ class RunTrace {
   void pollRound(const PollRound& round);
   void processWindow(ProcessId process, WindowHandle window);
   void forcedEnd(ProcessId process, const ForcedEnd& end);
-  // A host call that was made, with the text it answered if any, or the failure it was passed
-  // over with.
+  // A host call: made, answered (with text or not), or failed and passed over.
   void hostCall(const std::string& call);
   void hostAnswer(const std::string& call, const std::optional<std::wstring>& answer);
   void hostCallFailed(const std::string& call, const Failure& failure);

@@ -20,9 +20,8 @@ using ProcessId = std::int32_t;
 using Ticks = std::int64_t;
 constexpr Ticks TicksPerMillisecond = 10000;
 
-// What an operation answered, with the system's error code when it failed: the one way an
-// operation that answers with a value reports a failure of the system's. The failures that abandon
-// a step are thrown as Failure instead.
+// What an operation answered, with the system's error code when it failed. Only the steps that the
+// failure rule abandons throw Failure instead.
 template <typename T>
 struct Result {
   T value{};
@@ -91,7 +90,6 @@ class WaitEvent {
   virtual void waitForSignal(std::uint32_t milliseconds) = 0;
 };
 
-// Null when creation failed.
 using CreatedEvent = Result<std::unique_ptr<WaitEvent>>;
 
 // The home-automation host's automation object. Each call throws Failure when it fails.

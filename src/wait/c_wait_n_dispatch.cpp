@@ -40,7 +40,7 @@ void CWaitNDispatch::Wait(std::int32_t waitMilliseconds) {
 
   // A failed creation leaves the object waiting for good: it must be replaced by a new one.
   auto created = platform_.createEvent();
-  if (!created.value) throw Failure(HResultFromWin32(created.error), "", "");
+  if (!created.value) throw Failure(hresultFromWin32(created.error), "", "");
   EventHandle = std::move(created.value);
 
   DispatchUntilDue();

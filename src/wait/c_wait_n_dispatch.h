@@ -32,7 +32,6 @@ class CWaitNDispatch {
  private:
   void DispatchUntilDue();
   std::uint32_t remainingMilliseconds() const;
-  static std::uint32_t HResultFromWin32(std::uint32_t code) { return hresultFromWin32(code); }
   void raiseOnTimer();
 
   Platform& platform_;

@@ -6,13 +6,10 @@
 
 namespace halvik {
 
-// Every refusal of a forced end, and where it is decided. The trace names each as written here.
-// - "process not held": the driver's attempt (driver/escalation.cpp), before anything else;
-// - "own process", "critical process", "exit code 0": the forced end itself (close_and_kill.cpp),
-//   on the process as it opens it;
-// - "shell, reached by title", "program that started this one, reached by title", "program
-//   unknown, reached by title", "process of the shell, reached by title", "host of Windows,
-//   reached by title": the sparing rules below, asked by the driver before the forced end.
+// Every refusal of a forced end, as the trace names it, and where it is decided: "process not held"
+// by the driver (driver/escalation.cpp); "own process", "critical process" and "exit code 0" by the
+// forced end (close_and_kill.cpp); "shell", "program that started this one", "program unknown",
+// "process of the shell" and "host of Windows", each "reached by title", by sparingRule below.
 
 namespace {
 

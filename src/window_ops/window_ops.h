@@ -62,7 +62,6 @@ struct ForcedEnd {
   static ForcedEnd failed(const char* call, std::uint32_t error) {
     return {Kind::Failed, call, error};
   }
-  // Whether the system accepted the forced end.
   bool accepted() const { return kind == Kind::Done; }
 };
 
@@ -71,9 +70,7 @@ ForcedEnd endProcess(Platform& platform, ProcessId process);
 
 // Sparing rules (sparing_rules.cpp).
 
-// The rule that spares the process from the forced end; null when none does. A process named by
-// its ID is the user's explicit choice; one reached through a window title may be the shell or
-// another that shows windows for others, and is spared when its program cannot be told.
+// The refusal that spares the process from the forced end (see sparing_rules.cpp); null for none.
 enum class TargetNaming { ByTitle, ByProcessId };
 const char* sparingRule(Platform& platform, ProcessId process, TargetNaming naming);
 
