@@ -15,7 +15,8 @@
 namespace halvik {
 
 // The program's one window object. It is never shown: creating it runs Form_Load, which does the
-// whole job. The operations below are the run's vocabulary; each calls into its own floor.
+// whole job. The operations below are the run's vocabulary; each calls into its own floor. Those
+// named after the program's design keep its names, mixed styles on purpose (README, Layout).
 class HalvikForm {
  public:
   explicit HalvikForm(Platform& platform) : platform_(platform), trace_(platform) {}

@@ -57,8 +57,7 @@ struct LaunchingConsole {
 
 // The program that started this one, as found when this one started, and held from then on so that
 // its ID names no other process for the run. 0 when none is held: it had already ended, its ID
-// naming no process or one created after this one, or it could not be opened or told; the error
-// then gives the system's error code of the call that failed, if one did.
+// naming no process or one created after this one, or it could not be opened or told (the error).
 using LaunchingProcess = Result<ProcessId>;
 
 // This program's place among the sessions, as found when it started. In session 0, where services

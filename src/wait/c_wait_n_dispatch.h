@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/platform.h"
 
 namespace halvik {

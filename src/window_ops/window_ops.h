@@ -48,9 +48,8 @@ struct CloseRequest {
 // Posts the close request and returns at once. For window 0, nothing is posted.
 CloseRequest requestClose(Platform& platform, WindowHandle window);
 
-// What came of a forced end: the system accepted it, the program refused it (for the reason named;
-// every refusal is listed in sparing_rules.cpp), or a system call failed (named by the reason, with
-// the system's error code).
+// What came of a forced end: the system accepted it, the program refused it (every reason is listed
+// in sparing_rules.cpp), or a system call failed (the reason names it, with its error code).
 struct ForcedEnd {
   enum class Kind { Done, Refused, Failed };
   Kind kind = Kind::Done;

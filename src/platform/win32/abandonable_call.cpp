@@ -3,7 +3,6 @@
 #include <exception>
 #include <memory>
 
-#include "platform/failure.h"
 #include "platform/win32/com.h"
 #include "platform/win32/system_failure.h"
 #include "platform/win32/system_thread.h"

@@ -4,7 +4,6 @@
 
 #include <oleauto.h>
 
-#include "platform/failure.h"
 #include "platform/win32/automation_object.h"
 #include "platform/win32/launching_console.h"
 #include "platform/win32/message_wait.h"
