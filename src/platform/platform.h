@@ -79,7 +79,6 @@ class WaitEvent {
  public:
   virtual ~WaitEvent() = default;
   virtual void signal() = 0;
-  virtual void reset() = 0;
   virtual bool isSignalled() = 0;
   // Sleeps until the event is signalled, new input arrives in the thread's message queue, or
   // the time runs out.

@@ -63,18 +63,19 @@ void CWaitNDispatch::addOnTimerListener(std::function<void()> listener) {
 // remaining time is taken from the clock on every pass, so wakes that bring nothing to dispatch
 // cannot stretch the wait past its due time. A wait on the queue that fails cannot be retried
 // without spinning, and ending early would shorten the caller's round: the rest of the time is
-// waited out on the event alone, without dispatching.
+// waited out on the event alone, without dispatching. The event, new and unsignalled, is looked
+// at only after a wake that did not say: a poll waits like this once a second, for minutes, and
+// every look costs a call into the system.
 void CWaitNDispatch::DispatchUntilDue() {
-  EventHandle->reset();
   for (;;) {
     const WaitWake wake = EventHandle->waitForSignalOrInput(remainingMilliseconds());
-    const bool signalled = EventHandle->isSignalled();
-    if (wake == WaitWake::Failed && !signalled) {
+    if (wake == WaitWake::Signalled || wake == WaitWake::Timeout) return;
+    if (EventHandle->isSignalled()) return;
+    if (wake == WaitWake::Failed) {
       CurrentTime = platform_.monotonicTime();
       EventHandle->waitForSignal(remainingMilliseconds());
       return;
     }
-    if (wake != WaitWake::Input || signalled) return;
 
     if (platform_.messageWaiting()) platform_.dispatchAllMessages();
     CurrentTime = platform_.monotonicTime();

@@ -48,7 +48,6 @@ class FaultyEvent : public WaitEvent {
   }
 
   void signal() override { event_->signal(); }
-  void reset() override { event_->reset(); }
   bool isSignalled() override { return event_->isSignalled(); }
   WaitWake waitForSignalOrInput(std::uint32_t milliseconds) override {
     if (platform_.fails(FaultKind::Truthful)) return WaitWake::Failed;

@@ -73,7 +73,6 @@ class SimEvent : public WaitEvent {
   ~SimEvent() override { desktop_.eventClosed(); }
 
   void signal() override { signalled_ = true; }
-  void reset() override { signalled_ = false; }
   bool isSignalled() override { return signalled_; }
   WaitWake waitForSignalOrInput(std::uint32_t milliseconds) override {
     if (signalled_) return WaitWake::Signalled;

@@ -44,7 +44,7 @@ class ExclusiveLock {
 // stream's "buffer ready" event under the name OutputDebugStringW looks for (an event that exists
 // but may not be opened is a viewer's all the same). Asking costs a fraction of writing a line,
 // which raises an exception for a debugger and then looks for the viewer's objects itself; so a
-// line nobody reads is never queued, and the writer thread stays asleep.
+// line nobody reads is never queued, and no thread is made for it.
 bool anybodyListens() {
   if (IsDebuggerPresent()) return true;
   const UniqueHandle ready(OpenEventW(SYNCHRONIZE, FALSE, L"DBWIN_BUFFER_READY"));
@@ -80,10 +80,17 @@ void DebugTrace::writeLines(Queue& queue) {
   }
 }
 
-DebugTrace::DebugTrace() : queue_(std::make_shared<Queue>()) {
-  if (startThread([queue = queue_] { writeLines(*queue); }) != ERROR_SUCCESS) {
-    queue_->closed = true;  // no thread: every line is dropped
+DebugTrace::DebugTrace() : queue_(std::make_shared<Queue>()) {}
+
+// Without a thread every line is dropped.
+bool DebugTrace::writerStarted() {
+  if (!writerStarted_ && mayStartWriter_) {
+    writerStarted_ = true;
+    if (startThread([queue = queue_] { writeLines(*queue); }) != ERROR_SUCCESS) {
+      queue_->closed = true;
+    }
   }
+  return writerStarted_;
 }
 
 DebugTrace::~DebugTrace() {
@@ -93,7 +100,7 @@ DebugTrace::~DebugTrace() {
 }
 
 void DebugTrace::write(const std::string& line) {
-  if (!anybodyListens()) return;
+  if (!anybodyListens() || !writerStarted()) return;
   const ExclusiveLock held(queue_->lock);
   if (queue_->closed || queue_->lines.size() >= QueuedLines) {
     ++queue_->dropped;

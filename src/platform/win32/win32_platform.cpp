@@ -134,7 +134,6 @@ class Win32WaitEvent : public WaitEvent {
   explicit Win32WaitEvent(UniqueHandle event) : event_(std::move(event)) {}
 
   void signal() override { SetEvent(event_.get()); }
-  void reset() override { ResetEvent(event_.get()); }
   bool isSignalled() override { return WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0; }
 
   void waitForSignal(std::uint32_t milliseconds) override {
@@ -213,12 +212,15 @@ std::wstring Win32Platform::upperCase(const std::wstring& text) {
   return upper;
 }
 
+// The top-level windows of this thread's desktop, as EnumWindows lists them. Wine's EnumWindows
+// asks its server once more for every window whether it still exists, which a walk that reads
+// each title anyway does not need; the poll walks once a second.
 std::vector<WindowHandle> Win32Platform::topLevelWindows() {
   WindowWalk walk;
-  const BOOL walked = EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&walk));
-  if (walk.outOfMemory) throwOutOfMemory("EnumWindows");
+  const BOOL walked = EnumDesktopWindows(nullptr, collectWindow, reinterpret_cast<LPARAM>(&walk));
+  if (walk.outOfMemory) throwOutOfMemory("EnumDesktopWindows");
   // An empty list would read as "the window is gone".
-  if (!walked) throwLastError("EnumWindows", "the windows could not be listed");
+  if (!walked) throwLastError("EnumDesktopWindows", "the windows could not be listed");
   return std::move(walk.windows);
 }
 
@@ -312,6 +314,7 @@ void Win32Platform::dispatchAllMessages() { dispatchWaitingMessages(); }
 
 std::unique_ptr<HostAutomation> Win32Platform::createObject(const std::wstring& progId) {
   // Before activation, which may load host code whether or not it succeeds.
+  trace_.makeNoMoreThreads();
   if (!apartment_) apartment_.emplace(COINIT_MULTITHREADED);
   return std::make_unique<AutomationObject>(progId);
 }

@@ -69,8 +69,9 @@ class Win32Platform : public Platform {
 
  private:
   // Found in the order declared: the console lookup attaches to the launcher, which is found with
-  // the query function; the trace's thread starts last, once the lookup has left the console, whose
-  // standard handles and Ctrl handler it swaps in for the whole process while attached.
+  // the query function. The trace's thread, if any, starts later, once the lookup has left the
+  // console, whose standard handles and Ctrl handler it swaps in for the whole process while
+  // attached.
   QueryProcess queryProcess_;
   HeldLauncher launcher_;
   LaunchingConsole launchingConsole_;
