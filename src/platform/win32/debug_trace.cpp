@@ -82,8 +82,9 @@ void DebugTrace::writeLines(Queue& queue) {
 
 DebugTrace::DebugTrace() : queue_(std::make_shared<Queue>()) {}
 
-// Without a thread every line is dropped.
-bool DebugTrace::writerStarted() {
+// Asks for the thread at the first call that still may. False while none was ever asked for;
+// true once one was, and if the system refused it, the closed queue drops every line.
+bool DebugTrace::ensureWriter() {
   if (!writerStarted_ && mayStartWriter_) {
     writerStarted_ = true;
     if (startThread([queue = queue_] { writeLines(*queue); }) != ERROR_SUCCESS) {
@@ -100,7 +101,7 @@ DebugTrace::~DebugTrace() {
 }
 
 void DebugTrace::write(const std::string& line) {
-  if (!anybodyListens() || !writerStarted()) return;
+  if (!anybodyListens() || !ensureWriter()) return;
   const ExclusiveLock held(queue_->lock);
   if (queue_->closed || queue_->lines.size() >= QueuedLines) {
     ++queue_->dropped;

@@ -40,7 +40,7 @@ class DebugTrace {
  private:
   struct Queue;
   static void writeLines(Queue& queue);
-  bool writerStarted();
+  bool ensureWriter();
 
   std::shared_ptr<Queue> queue_;
   bool mayStartWriter_ = true;
